@@ -1,0 +1,110 @@
+// In-memory images and uncompressed Windows BMP files (V3 information header).
+//
+// A BMP file as this library writes and reads it (all fields little-endian):
+//
+//   offset  size  field
+//   0       2     magic "BM"
+//   2       4     file_size           data_offset + image_size
+//   6       2     reserved1           0
+//   8       2     reserved2           0
+//   10      4     data_offset         54 + palette bytes (62, 118, 1078 or 54)
+//   14      4     header_size         40
+//   18      4     width               pixels
+//   22      4     height              rows, positive: rows are stored bottom-up
+//   26      2     planes              1
+//   28      2     bit_count           1, 4, 8, 16, 24 or 32
+//   30      4     compression         0
+//   34      4     image_size          row stride x height
+//   38      4     x_pixels_per_metre  0
+//   42      4     y_pixels_per_metre  0
+//   46      4     colours_used        0
+//   50      4     colours_important   0
+//   54      4*n   palette             n = 2^bit_count entries for 1-, 4-, 8-bit images
+//   data_offset   pixel rows          bottom row first, each padded to a multiple of 4 bytes
+//
+// In memory an image is stored top row first, rows unpadded, one palette index per byte
+// for 1-, 4- and 8-bit images; 16-bit pixels are little-endian 5:5:5 (blue in the low bits),
+// 24-bit pixels blue, green, red; 32-bit pixels blue, green, red, 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+struct palette_entry {
+    uint8_t blue = 0;
+    uint8_t green = 0;
+    uint8_t red = 0;
+    uint8_t reserved = 0;
+};
+
+// The drawing target and the unit that is saved. The palette is shared with the tile
+// sheet the image was made for; it is not owned.
+struct bitmap_image {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t bit_count = 0;
+    uint32_t byte_size = 0;
+    std::vector<uint8_t> pixels;
+    const palette_entry* palette = nullptr;
+};
+
+// The fields of the file header and the V3 information header, in file order, without
+// the two magic bytes.
+struct bitmap_header {
+    uint32_t file_size = 0;
+    uint16_t reserved1 = 0;
+    uint16_t reserved2 = 0;
+    uint32_t data_offset = 0;
+    uint32_t header_size = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint16_t planes = 0;
+    uint16_t bit_count = 0;
+    uint32_t compression = 0;
+    uint32_t image_size = 0;
+    int32_t x_pixels_per_metre = 0;
+    int32_t y_pixels_per_metre = 0;
+    uint32_t colours_used = 0;
+    uint32_t colours_important = 0;
+};
+
+constexpr uint32_t bitmap_file_header_bytes = 54;  // magic, file header and V3 header
+constexpr uint32_t bitmap_v3_header_size = 40;
+constexpr int max_palette_entries = 256;
+
+// Bytes per pixel in memory: 1 for 1-, 4- and 8-bit images, else bit_count / 8.
+constexpr uint32_t bytes_per_pixel_of(uint32_t bit_count) { return (bit_count + 7) / 8; }
+
+// Palette entries of a bit count: 2^bit_count for 1, 4, 8; 0 for direct colour.
+constexpr uint32_t palette_entries_of(uint32_t bit_count)
+{
+    return (bit_count == 1 || bit_count == 4 || bit_count == 8) ? (1u << bit_count) : 0;
+}
+
+// Bytes per stored row, a multiple of 4; -1 for an unsupported bit count or a negative width.
+int64_t bitmap_row_stride(int64_t width, int bit_count);
+
+int make_bitmap_header(bitmap_header& header, uint32_t width, uint32_t height, uint32_t bit_count);
+int write_bitmap_header(std::FILE* stream, const bitmap_header& header);
+int write_palette(std::FILE* stream, const palette_entry* palette, int count);
+// Writes header, palette (zero entries when `palette` is null) and the pixel rows. `pixels`
+// holds width x height x bytes-per-pixel bytes in the in-memory layout.
+int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_entry* palette,
+                 const uint8_t* pixels);
+
+// Returns -1, or the number of warnings printed (0 to 2). May correct image_size.
+int check_bitmap_header(bitmap_header& header);
+int read_bitmap_header(std::FILE* stream, bitmap_header& header);
+int read_palette(std::FILE* stream, palette_entry* palette, int count);
+// 0 success; -1 header, palette or data not readable; -2 memory exhausted; -3 no pixel
+// destination. Empty destinations are allocated here; the caller owns them afterwards.
+// A null palette destination skips the stored palette.
+int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_entry>* palette_out,
+                std::vector<uint8_t>* pixels_out, bool header_already_read);
+
+// Asks `question` on the console; 1 for yes, 0 for no (also at the end of input).
+int ask_yes_no(const char* question);
+// Writes `image` to `path`, asking first when the file exists unless `overwrite` is set.
+int save_bitmap_file(const char* path, const bitmap_image& image, bool overwrite);

@@ -1,0 +1,123 @@
+// Option matching, the number rule and usage texts shared by every mapper.
+#include "command_line.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+const option_spec* find_option(std::span<const option_table> tables, const char* text)
+{
+    for (const option_table& table : tables)
+        for (const option_spec& spec : table)
+            for (const char* name : spec.names)
+                if (name && std::strcmp(name, text) == 0) return &spec;
+    return nullptr;
+}
+
+} // namespace
+
+int next_argument(argument_cursor& cursor, std::span<const option_table> tables, parsed_argument& out)
+{
+    if (cursor.next >= cursor.argc) return 0;
+    const char* text = cursor.argv[cursor.next++];
+    out = parsed_argument{option_id::positional, text, nullptr};
+    if (text[0] != '-') return 1;
+    if (const option_spec* spec = find_option(tables, text)) {
+        out.id = spec->id;
+        if (spec->missing_argument) {
+            if (cursor.next >= cursor.argc) {
+                std::printf("%s\n", spec->missing_argument);
+                return -1;
+            }
+            out.argument = cursor.argv[cursor.next++];
+        }
+        return 1;
+    }
+    std::printf("error: unknown option '%s'\n", text);
+    return -1;
+}
+
+int parse_number_argument(const char* text, unsigned long min, unsigned long max, unsigned& value)
+{
+    const char* p = text;
+    while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (*p == '-') return -1;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long number = std::strtoul(text, &end, 0);
+    if (end == text || *end != '\0' || errno == ERANGE || number < min || number > max) return -1;
+    value = static_cast<unsigned>(number);
+    return 0;
+}
+
+const char* program_name(int argc, char** argv, const char* fallback)
+{
+    return (argc > 0 && argv && argv[0] && argv[0][0]) ? argv[0] : fallback;
+}
+
+void print_usage(std::span<const char* const> lines, std::span<const char* const> arguments)
+{
+    size_t next = 0;
+    for (const char* line : lines) {
+        const size_t length = std::strlen(line);
+        if (length > 0 && line[length - 1] == '\n')
+            std::printf(line, next < arguments.size() ? arguments[next++] : "");
+        else
+            std::printf("%s\n", line);
+    }
+}
+
+namespace {
+
+bool apply_tile_source_option(const parsed_argument& option, tile_source_settings& settings)
+{
+    switch (option.id) {
+    case option_id::cga:
+    case option_id::ega:
+        settings.tile_file = option.argument;
+        settings.cga = option.id == option_id::cga;
+        settings.use_shape_bitmap = false;
+        return true;
+    case option_id::shape:
+        settings.shape_bitmap = option.argument;
+        settings.use_shape_bitmap = true;
+        return true;
+    case option_id::shape_type_normal: settings.type = shape_type::normal; return true;
+    case option_id::shape_type_dungeon: settings.type = shape_type::dungeon; return true;
+    case option_id::shape_type_mirror_room: settings.type = shape_type::mirror_room; return true;
+    case option_id::no_remake_water: settings.no_remake_water = true; return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+int apply_mapper_option(const parsed_argument& option, const mapper_program& program, int argc, char** argv,
+                        mapper_settings& settings)
+{
+    if (apply_tile_source_option(option, settings.tiles)) return 1;
+    switch (option.id) {
+    case option_id::positional:
+        if (!program.data_path_allowed || settings.data_path) {
+            std::printf("error: illegal parameter '%s'\n", option.text);
+            return -1;
+        }
+        settings.data_path = option.text;
+        return 1;
+    case option_id::help: {
+        const char* arguments[8] = {program.name_from_argv ? program_name(argc, argv, program.name) : program.name};
+        size_t count = 1;
+        for (const char* argument : program.usage_arguments)
+            if (count < std::size(arguments)) arguments[count++] = argument;
+        print_usage(program.usage, std::span<const char* const>(arguments, count));
+        return -1;
+    }
+    case option_id::overwrite: settings.overwrite = true; return 1;
+    default: return 0;
+    }
+}

@@ -1,0 +1,195 @@
+// Reading PC data files and decoding the PC tile files.
+#include "pc_data.hpp"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int tile_size = 16;                     // pixels across and down
+constexpr int sheet_width = tile_size * sheet_columns;
+constexpr size_t sheet_bytes = static_cast<size_t>(sheet_width) * tile_size * sheet_rows;  // 131072
+constexpr size_t mirror_room_bytes = static_cast<size_t>(sheet_width) * tile_size * 20;    // tiles 0-319
+constexpr int first_dot_tile = 488;                // tiles 488-491 get the random dots
+constexpr int dot_threshold = 16382;               // a dot where the draw is above this
+
+// The 16-colour palette, in BMP entry order (blue, green, red, 0).
+constexpr palette_entry pc_palette[16] = {
+    {0x00, 0x00, 0x00, 0}, {0xAA, 0x00, 0x00, 0}, {0x00, 0xAA, 0x00, 0}, {0xAA, 0xAA, 0x00, 0},
+    {0x00, 0x00, 0xAA, 0}, {0xAA, 0x00, 0xAA, 0}, {0x00, 0x55, 0xAA, 0}, {0xAA, 0xAA, 0xAA, 0},
+    {0x55, 0x55, 0x55, 0}, {0xFF, 0x55, 0x55, 0}, {0x55, 0xFF, 0x55, 0}, {0xFF, 0xFF, 0x55, 0},
+    {0x55, 0x55, 0xFF, 0}, {0xFF, 0x55, 0xFF, 0}, {0x55, 0xFF, 0xFF, 0}, {0xFF, 0xFF, 0xFF, 0},
+};
+
+// Layout and colour tables of one tile file format. CGA tables act on the values 0-3
+// before the expansion; their other entries are never used.
+struct pc_tile_format {
+    int bits_per_pixel;
+    size_t file_bytes;
+    uint8_t dot_colours[4];
+    uint8_t dungeon[16];
+    uint8_t mirror_room[16];
+};
+
+constexpr pc_tile_format cga_format = {
+    2, 32768, {1, 2, 2, 1},
+    {0, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+    {0, 2, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+};
+constexpr pc_tile_format ega_format = {
+    4, 65536, {10, 13, 12, 9},
+    {0, 1, 4, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+    {0, 5, 4, 4, 2, 1, 2, 7, 8, 12, 12, 12, 10, 9, 14, 15},
+};
+constexpr uint8_t cga_expansion[16] = {0, 3, 5, 7, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+uint8_t* tile_pixel(tile_sheet& sheet, int tile, int x, int y)
+{
+    return sheet.pixels.data() +
+           static_cast<size_t>((tile / sheet_columns) * tile_size + y) * sheet_width + (tile % sheet_columns) * tile_size + x;
+}
+
+void map_pixels(uint8_t* pixels, size_t count, const uint8_t (&map)[16])
+{
+    for (size_t i = 0; i < count; ++i) pixels[i] = map[pixels[i] & 15];
+}
+
+// Decodes all 512 tiles of `file`, remaking the water tiles unless told not to. Stencil
+// tiles and tile 3 are taken from the file as read.
+void decode_tiles(tile_sheet& sheet, const uint8_t* file, int bits, bool no_water_remake)
+{
+    const int row_bytes = tile_size * bits / 8;
+    const int tile_bytes = row_bytes * tile_size;
+    const int per_byte = 8 / bits;
+    const uint8_t field = static_cast<uint8_t>((1 << bits) - 1);
+    const uint8_t* water = file + 3 * tile_bytes;
+    for (int r = 0; r < sheet_rows; ++r) {
+        for (int c = 0; c < sheet_columns; ++c) {
+            const int tile = r * sheet_columns + c;
+            int stencil = no_water_remake ? 0 : water_stencil_of(standard_tile_attributes, r, c);
+            const bool inverted = stencil < 0;
+            if (inverted) stencil = -stencil;
+            const uint8_t* own = file + tile * tile_bytes;
+            const uint8_t* shape = file + stencil * tile_bytes;
+            for (int y = 0; y < tile_size; ++y) {
+                uint8_t* dst = tile_pixel(sheet, tile, 0, y);
+                for (int b = 0; b < row_bytes; ++b) {
+                    const int i = y * row_bytes + b;
+                    uint8_t byte = own[i];
+                    if (stencil) {
+                        const uint8_t m = zero_pixel_mask(shape[i], bits);
+                        byte = inverted ? static_cast<uint8_t>((byte & ~m) | (water[i] & m))
+                                        : static_cast<uint8_t>((byte & m) | (water[i] & ~m));
+                    }
+                    for (int k = per_byte - 1; k >= 0; --k) *dst++ = (byte >> (k * bits)) & field;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+int read_data_file(const char* data_path, const char* name, uint8_t* buffer, size_t size)
+{
+    std::string path;
+    try {
+        path = data_path ? std::string(data_path) + '/' + name : std::string(name);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (!stream) {
+        std::printf("error: open '%s'\n", path.c_str());
+        return -1;
+    }
+    const size_t read = std::fread(buffer, 1, size, stream);
+    std::fclose(stream);
+    if (read != size) {
+        std::printf("error: read '%s' %d byte\n", path.c_str(), static_cast<int>(size));
+        return -1;
+    }
+    return 0;
+}
+
+uint8_t zero_pixel_mask(uint8_t byte, int bits_per_pixel)
+{
+    const unsigned field = (1u << bits_per_pixel) - 1;
+    unsigned mask = 0;
+    for (int shift = 0; shift < 8; shift += bits_per_pixel)
+        if (((byte >> shift) & field) == 0) mask |= field << shift;
+    return static_cast<uint8_t>(mask);
+}
+
+int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga, bool random_dots,
+                  bool no_water_remake, rand15_state& random)
+{
+    const pc_tile_format& format = cga ? cga_format : ega_format;
+    sheet.tile_width = sheet.tile_height = tile_size;
+    sheet.bit_count = 4;
+    sheet.bytes_per_pixel = 1;
+    std::vector<uint8_t> file;
+    try {
+        sheet.pixels.assign(sheet_bytes, 0);
+        sheet.palette.assign(std::begin(pc_palette), std::end(pc_palette));
+        file.resize(format.file_bytes);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    std::FILE* stream = std::fopen(path, "rb");
+    if (!stream) {
+        std::printf("error: open '%s'\n", path);
+        return -1;
+    }
+    const size_t read = std::fread(file.data(), 1, file.size(), stream);
+    std::fclose(stream);
+    if (read != file.size()) {
+        std::printf("error: read '%s'\n", path);
+        return -1;
+    }
+
+    decode_tiles(sheet, file.data(), format.bits_per_pixel, no_water_remake);
+
+    if (random_dots) {
+        for (int y = 0; y < tile_size; ++y) {
+            for (int x = 0; x < tile_size; ++x) {
+                const bool dot = next_rand15(random) > dot_threshold;
+                for (int k = 0; k < 4; ++k) *tile_pixel(sheet, first_dot_tile + k, x, y) = dot ? format.dot_colours[k] : 0;
+            }
+        }
+    }
+    if (type == shape_type::dungeon || type == shape_type::mirror_room) {
+        for (int r = 0; r < sheet_rows; ++r)
+            for (int c = 0; c < sheet_columns; ++c)
+                if (is_recoloured_tile(standard_tile_attributes, r, c))
+                    for (int y = 0; y < tile_size; ++y)
+                        map_pixels(tile_pixel(sheet, r * sheet_columns + c, 0, y), tile_size, format.dungeon);
+    }
+    if (type == shape_type::mirror_room) map_pixels(sheet.pixels.data(), mirror_room_bytes, format.mirror_room);
+    if (cga) map_pixels(sheet.pixels.data(), sheet.pixels.size(), cga_expansion);
+    return 0;
+}
+
+int load_pc_tile_source(const tile_source_settings& settings, tile_sheet& sheet, rand15_state& random)
+{
+    if (settings.use_shape_bitmap) {
+        if (read_shape_bitmap(settings.shape_bitmap, sheet, sheet_columns, sheet_rows) < 0) {
+            std::printf("error: read shape bitmap '%s'\n", settings.shape_bitmap);
+            return -1;
+        }
+        return 0;
+    }
+    if (!settings.tile_file) {
+        std::printf("error: shape data file is not specified\n");
+        return -1;
+    }
+    if (load_pc_tiles(settings.tile_file, sheet, settings.type, settings.cga, true, settings.no_remake_water, random) < 0) {
+        std::printf("error: read shape data '%s'\n", settings.tile_file);
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,91 @@
+// Settlement level drawing and the level files of a group.
+#include "settlement_render.hpp"
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+constexpr unsigned night_water_tile = 3;    // tiles 72 and 73 at night
+constexpr unsigned night_lamp_tile = 153;   // tile 68 below tile 135 at night
+
+unsigned drawn_tile(const uint8_t* level, int x, int y, bool night)
+{
+    const unsigned tile = level[level_size * y + x];
+    if (!night) return tile;
+    if (tile == 72 || tile == 73) return night_water_tile;
+    if (tile == 68 && y > 0 && level[level_size * (y - 1) + x] == 135) return night_lamp_tile;
+    return tile;
+}
+
+} // namespace
+
+void draw_settlement_level(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* level,
+                           const uint8_t* block, uint8_t level_code, const settlement_view& view)
+{
+    const bool night = is_night(view.hour);
+    for (int y = 0; y < level_size; ++y)
+        for (int x = 0; x < level_size; ++x) draw_tile(pixels, level_size, sheet, drawn_tile(level, x, y, night), x, y);
+    if (view.no_npcs) return;
+
+    npc_grid grid;
+    place_npcs(level, block, level_code, view.hour, grid);
+    const bool masked = mask && !mask->pixels.empty();
+    for (int y = 0; y < level_size; ++y) {
+        for (int x = 0; x < level_size; ++x) {
+            const uint8_t kind = grid[level_size * y + x];
+            if (kind == 0) continue;
+            const unsigned picture = view.no_pose_change ? 256u + kind : npc_picture(kind, level, x, y);
+            if (masked)
+                draw_tile_masked(pixels, level_size, sheet, *mask, picture, x, y);
+            else
+                draw_tile(pixels, level_size, sheet, picture, x, y);
+        }
+    }
+}
+
+void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
+                               bool hour_in_names)
+{
+    name.assign("zk.").append(location).append(1, '.').append(level);
+    if (hour_in_names) {
+        const char digits[4] = {'.', static_cast<char>('0' + hour / 10 % 10), static_cast<char>('0' + hour % 10), 0};
+        name.append(digits);
+    }
+    name.append(".bmp");
+}
+
+void draw_settlement_slot(const settlement_job& job, int slot)
+{
+    const map_slot& where = map_slots[job.group][slot];
+    std::printf("[%s]\n", settlement_groups[job.group].locations[where.location]);
+    draw_settlement_level(job.image->pixels.data(), *job.sheet, job.mask, level_view(job.map_data, slot),
+                          block_view(job.npc_data, where.location, job.block_size), where.level, job.view);
+}
+
+int write_settlement_slot(const settlement_job& job, int slot, std::string& name)
+{
+    const map_slot& where = map_slots[job.group][slot];
+    try {
+        make_settlement_file_name(name, settlement_groups[job.group].locations[where.location], level_name(where.level),
+                                  job.view.hour, job.hour_in_names);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    if (save_bitmap_file(name.c_str(), *job.image, job.overwrite) < 0) {
+        std::printf("error: write bitmap file '%s'\n", name.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int draw_settlement_group(const settlement_job& job)
+{
+    std::string name;
+    for (int slot = 0; slot < settlement_slots; ++slot) {
+        draw_settlement_slot(job, slot);
+        if (write_settlement_slot(job, slot, name) < 0) return -1;
+    }
+    return 0;
+}

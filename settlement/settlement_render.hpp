@@ -1,0 +1,53 @@
+// Drawing settlement levels, tiles first and then NPCs, and writing the sixteen levels of
+// a group as BMP files named "zk.<location>.<level>.<hour>.bmp" or "zk.<location>.<level>.bmp".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "bitmap/tile_sheet.hpp"
+#include "settlement/npc_placement.hpp"
+
+// Night is hour 4 or less, or 20 or more.
+constexpr bool is_night(unsigned hour) { return hour <= 4 || hour >= 20; }
+
+// How levels are drawn and NPCs shown.
+struct settlement_view {
+    unsigned hour = 12;
+    bool no_npcs = false;
+    bool no_pose_change = false;
+};
+
+// Draws a level into `pixels` (32 tiles of the sheet across, the sheet's bytes per pixel):
+// the tiles with the night substitutions, then, unless view.no_npcs, the NPCs of `block`
+// placed at the hour, through `mask` when it has pixels.
+void draw_settlement_level(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* level,
+                           const uint8_t* block, uint8_t level_code, const settlement_view& view);
+
+// One settlement group to be drawn and written, level slot by level slot.
+struct settlement_job {
+    int group = 0;
+    const uint8_t* map_data = nullptr;   // 16384 bytes
+    const uint8_t* npc_data = nullptr;   // 8 blocks
+    size_t block_size = npc_block_bytes;
+    bitmap_image* image = nullptr;
+    const tile_sheet* sheet = nullptr;
+    const tile_sheet* mask = nullptr;    // null or without pixels: NPCs copied whole
+    settlement_view view;
+    bool overwrite = false;
+    bool hour_in_names = true;
+};
+
+// Builds "zk.<location>.<level>.<hh>.bmp", or the name without the hour, in `name`; a name
+// buffer reused from level to level keeps its capacity, so no level allocates.
+void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
+                               bool hour_in_names);
+
+// Prints "[location]" and draws level slot `slot` of the job into its image.
+void draw_settlement_slot(const settlement_job& job, int slot);
+// Writes the image as the file of slot `slot`, building its name in `name`. 0, or -1
+// after the error lines.
+int write_settlement_slot(const settlement_job& job, int slot, std::string& name);
+// Draws and writes all sixteen slots in order; stops at the first failed write. 0 or -1.
+int draw_settlement_group(const settlement_job& job);

@@ -1,0 +1,48 @@
+// Helpers shared by the tests: console capture, scratch directories, files and runs of the
+// built programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+// Runs `f` and returns what it printed on standard output.
+template <typename F>
+std::string console_of(F&& f)
+{
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
+
+// A fresh directory, removed with everything in it at the end of the scope.
+struct scratch_dir {
+    std::filesystem::path path;
+    scratch_dir();
+    ~scratch_dir();
+    scratch_dir(const scratch_dir&) = delete;
+    scratch_dir& operator=(const scratch_dir&) = delete;
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> read_file(const std::string& path);
+
+struct program_run {
+    int status = -1;
+    std::string output;
+};
+
+// Runs `program` with `arguments` in directory `dir`, feeding `input` on standard input.
+program_run run_program(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::string& dir, const std::string& input = "");
+
+// Splits console output into lines (without their line ends).
+std::vector<std::string> lines_of(const std::string& text);
+
+// Keeps command-line words alive for the rest of the test run, as argv would be: parsed
+// settings point into them.
+std::vector<std::string>& keep_words(std::vector<std::string> words);

@@ -1,0 +1,36 @@
+// The world mappers' command line and the drawing and writing of one world map file.
+// Each world mapper is a `mapper_program` record (its option tables and usage text) over
+// this code; the edition's program reads the tiles and the map data.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "bitmap/command_line.hpp"
+#include "world/world_map.hpp"
+
+// The options of the world mappers beyond the common ones.
+inline constexpr option_spec world_options[] = {
+    {{"-b", "--brit"}, option_id::brit, "error: no output name"},
+    {{"-u", "--under"}, option_id::under, "error: no output name"},
+    {{"-g", "--gates"}, option_id::gates, nullptr},
+    {{"-p", "--phase"}, option_id::phase, "error: no phase value"},
+    {{"-i", "--items"}, option_id::items, nullptr},
+};
+
+struct world_settings {
+    mapper_settings common;
+    const char* outputs[2] = {world_maps[0].default_output, world_maps[1].default_output};
+    unsigned phase_mask = 0;  // bit p - 1: the gate of phase p
+    bool items = false;
+    bool overwrite = false;
+};
+
+// Reads the command line into `settings`. 0 to go on; -1 when the run ends with status 1
+// (usage printed, or an error line).
+int parse_world_command_line(int argc, char** argv, const mapper_program& program, world_settings& settings);
+
+// Draws world map `index` (0 surface, 1 Underworld) from `map_data` with the overlays the
+// settings give it, and writes it under its output name. 0, or -1 after the error lines.
+int draw_and_save_world_map(int index, const world_settings& settings, bitmap_image& image, const tile_sheet& sheet,
+                            const tile_sheet* mask, const uint8_t* map_data, const int32_t* chunk_table);
