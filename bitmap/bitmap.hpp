@@ -37,6 +37,7 @@ struct palette_entry {
     uint8_t green = 0;
     uint8_t red = 0;
     uint8_t reserved = 0;
+    friend bool operator==(const palette_entry&, const palette_entry&) = default;
 };
 
 // The drawing target and the unit that is saved. The palette is shared with the tile
