@@ -5,6 +5,20 @@ set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
 
+# What the build and the tests need, installed where missing (Debian packages).
+need=()
+command -v g++ > /dev/null || need+=(g++)
+command -v cmake > /dev/null || need+=(cmake make)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+[ -x /usr/bin/convert ] || need+=(imagemagick)
+/usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" > /dev/null
+fi
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"

@@ -2,6 +2,7 @@
 // The layout is sketched in bitmap.hpp.
 #include "bitmap.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -35,35 +36,70 @@ bool is_supported_bit_count(uint32_t bit_count)
            bit_count == 24 || bit_count == 32;
 }
 
-// Packs in-memory row `src` (width pixels) into the stored form; padding bytes stay 0.
-void pack_row(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t bit_count)
+// Packs `count` in-memory pixels from `src` into their stored form at `dst`.
+void pack_pixels(uint8_t* dst, const uint8_t* src, size_t count, uint32_t bit_count)
 {
     switch (bit_count) {
     case 1: {
-        uint32_t x = 0;
-        for (; x + 8 <= width; x += 8, src += 8)
+        size_t x = 0;
+        for (; x + 8 <= count; x += 8, src += 8)
             *dst++ = static_cast<uint8_t>((src[0] ? 0x80 : 0) | (src[1] ? 0x40 : 0) | (src[2] ? 0x20 : 0) |
                                           (src[3] ? 0x10 : 0) | (src[4] ? 0x08 : 0) | (src[5] ? 0x04 : 0) |
                                           (src[6] ? 0x02 : 0) | (src[7] ? 0x01 : 0));
-        if (x < width) {
+        if (x < count) {
             uint8_t byte = 0;
-            for (uint32_t bit = 0; x < width; ++x, ++bit)
+            for (uint32_t bit = 0; x < count; ++x, ++bit)
                 if (*src++) byte |= static_cast<uint8_t>(0x80 >> bit);
             *dst = byte;
         }
         break;
     }
     case 4: {
-        uint32_t x = 0;
-        for (; x + 2 <= width; x += 2, src += 2)
+        size_t x = 0;
+        for (; x + 2 <= count; x += 2, src += 2)
             *dst++ = static_cast<uint8_t>((src[0] << 4) | (src[1] & 15));
-        if (x < width) *dst = static_cast<uint8_t>(src[0] << 4);
+        if (x < count) *dst = static_cast<uint8_t>(src[0] << 4);
         break;
     }
     default:
-        std::memcpy(dst, src, static_cast<size_t>(width) * (bit_count / 8));
+        std::memcpy(dst, src, count * (bit_count / 8));
         break;
     }
+}
+
+// Stored bytes of `count` packed pixels.
+size_t packed_bytes(size_t count, uint32_t bit_count) { return (count * bit_count + 7) / 8; }
+
+// Writes the pixel rows bottom-up, each padded to `stride`. Rows are packed one after another
+// into a fixed buffer that is written whenever the next piece does not fit; a row wider than
+// the buffer goes in pieces (whole bytes of packed pixels each).
+bool write_pixel_rows(std::FILE* stream, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bit_count,
+                      size_t stride)
+{
+    uint8_t buffer[1 << 16];
+    size_t used = 0;
+    auto flush = [&] {
+        const bool written = std::fwrite(buffer, 1, used, stream) == used;
+        used = 0;
+        return written;
+    };
+    auto make_room = [&](size_t bytes) { return used + bytes <= sizeof buffer || flush(); };
+    const size_t bpp = bytes_per_pixel_of(bit_count);
+    const size_t piece = bit_count < 8 ? sizeof buffer * 8 / bit_count : sizeof buffer / bpp;  // pixels
+    const size_t padding = stride - packed_bytes(width, bit_count);
+    for (size_t y = height; y-- > 0;) {
+        const uint8_t* row = pixels + static_cast<size_t>(width) * bpp * y;
+        for (size_t x = 0; x < width; x += piece) {
+            const size_t count = std::min<size_t>(piece, width - x);
+            if (!make_room(packed_bytes(count, bit_count))) return false;
+            pack_pixels(buffer + used, row + x * bpp, count, bit_count);
+            used += packed_bytes(count, bit_count);
+        }
+        if (!make_room(padding)) return false;
+        std::memset(buffer + used, 0, padding);
+        used += padding;
+    }
+    return flush();
 }
 
 // Unpacks stored row `src` into `width` in-memory pixels.
@@ -193,20 +229,9 @@ int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_e
 
     const uint32_t width = static_cast<uint32_t>(header.width);
     const size_t stride = static_cast<size_t>(bitmap_row_stride(width, static_cast<int>(bit_count)));
-    const size_t row_bytes = static_cast<size_t>(width) * bytes_per_pixel_of(bit_count);
-    std::vector<uint8_t> row;
-    try {
-        row.assign(stride, 0);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
+    if (!write_pixel_rows(stream, pixels, width, static_cast<uint32_t>(header.height), bit_count, stride)) {
+        std::printf("error: write_bitmap() - can't write bitmap data\n");
         return -1;
-    }
-    for (int32_t y = header.height - 1; y >= 0; --y) {
-        if (row_bytes > 0) pack_row(row.data(), pixels + row_bytes * static_cast<size_t>(y), width, bit_count);
-        if (std::fwrite(row.data(), 1, stride, stream) != stride) {
-            std::printf("error: write_bitmap() - can't write bitmap data\n");
-            return -1;
-        }
     }
     return 0;
 }

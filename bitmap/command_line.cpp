@@ -13,9 +13,9 @@ namespace {
 const option_spec* find_option(std::span<const option_table> tables, const char* text)
 {
     for (const option_table& table : tables)
-        for (const option_spec& spec : table)
-            for (const char* name : spec.names)
-                if (name && std::strcmp(name, text) == 0) return &spec;
+        for (const option_spec& entry : table)
+            for (const char* name : entry.names)
+                if (name && std::strcmp(name, text) == 0) return &entry;
     return nullptr;
 }
 
@@ -27,11 +27,11 @@ int next_argument(argument_cursor& cursor, std::span<const option_table> tables,
     const char* text = cursor.argv[cursor.next++];
     out = parsed_argument{option_id::positional, text, nullptr};
     if (text[0] != '-') return 1;
-    if (const option_spec* spec = find_option(tables, text)) {
-        out.id = spec->id;
-        if (spec->missing_argument) {
+    if (const option_spec* entry = find_option(tables, text)) {
+        out.id = entry->id;
+        if (entry->missing_argument) {
             if (cursor.next >= cursor.argc) {
-                std::printf("%s\n", spec->missing_argument);
+                std::printf("%s\n", entry->missing_argument);
                 return -1;
             }
             out.argument = cursor.argv[cursor.next++];
