@@ -105,6 +105,9 @@ int read_palette(std::FILE* stream, palette_entry* palette, int count);
 int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_entry>* palette_out,
                 std::vector<uint8_t>* pixels_out, bool header_already_read);
 
+// Gives `buffer` `size` zero bytes. 0, or -1 after "error: memory exhausted!".
+int allocate_buffer(std::vector<uint8_t>& buffer, size_t size);
+
 // Asks `question` on the console; 1 for yes, 0 for no (also at the end of input).
 int ask_yes_no(const char* question);
 // Writes `image` to `path`, asking first when the file exists unless `overwrite` is set.

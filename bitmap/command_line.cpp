@@ -95,8 +95,8 @@ bool apply_tile_source_option(const parsed_argument& option, tile_source_setting
     }
 }
 
-} // namespace
-
+// 1 when `option` is one every mapper shares and was applied, 0 when it is not, -1 when the
+// run ends.
 int apply_mapper_option(const parsed_argument& option, const mapper_program& program, int argc, char** argv,
                         mapper_settings& settings)
 {
@@ -119,5 +119,18 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
     }
     case option_id::overwrite: settings.overwrite = true; return 1;
     default: return 0;
+    }
+}
+
+} // namespace
+
+int next_mapper_option(argument_cursor& cursor, const mapper_program& program, mapper_settings& settings,
+                       parsed_argument& out)
+{
+    for (;;) {
+        const int status = next_argument(cursor, program.options, out);
+        if (status <= 0) return status;
+        const int applied = apply_mapper_option(out, program, cursor.argc, cursor.argv, settings);
+        if (applied <= 0) return applied < 0 ? -1 : 1;
     }
 }

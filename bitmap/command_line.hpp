@@ -115,8 +115,8 @@ struct mapper_settings {
     bool overwrite = false;
 };
 
-// Applies an option every mapper shares: the positional argument, help, --overwrite and
-// the tile options. 1 when applied, 0 when `option` is none of them, -1 when the run ends
-// (usage printed, or an error line).
-int apply_mapper_option(const parsed_argument& option, const mapper_program& program, int argc, char** argv,
-                        mapper_settings& settings);
+// Takes the next option that is not one every mapper shares, applying the shared ones (the
+// positional argument, help, --overwrite and the tile options) on the way. 1 with `out`
+// filled, 0 at the end, -1 when the run ends (usage printed, or an error line).
+int next_mapper_option(argument_cursor& cursor, const mapper_program& program, mapper_settings& settings,
+                       parsed_argument& out);

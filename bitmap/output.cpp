@@ -1,10 +1,22 @@
 // Writing an output file: the existence test, the console overwrite question and the
-// checked write of every byte.
+// checked write of every byte; and the allocation of the mappers' buffers.
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <new>
 
 #include "bitmap.hpp"
+
+int allocate_buffer(std::vector<uint8_t>& buffer, size_t size)
+{
+    try {
+        buffer.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    return 0;
+}
 
 int ask_yes_no(const char* question)
 {

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -88,12 +87,7 @@ int make_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid)
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    try {
-        image.pixels.assign(static_cast<size_t>(byte_size), 0);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return -1;
-    }
+    if (allocate_buffer(image.pixels, static_cast<size_t>(byte_size)) < 0) return -1;
     image.width = static_cast<uint32_t>(width);
     image.height = static_cast<uint32_t>(height);
     image.bit_count = static_cast<uint32_t>(sheet.bit_count);

@@ -1,7 +1,6 @@
 // garvik: the PC settlement mapper. Draws every level of the chosen settlement groups of a
 // PC data directory at a chosen hour into one BMP file per level.
 #include <cstdio>
-#include <new>
 #include <vector>
 
 #include "pc/pc_data.hpp"
@@ -43,13 +42,7 @@ int run(int argc, char** argv)
     bitmap_image image;
     if (make_map_image(image, sheet, level_size) < 0) return 1;
     std::vector<uint8_t> map_data, npc_data;
-    try {
-        map_data.resize(settlement_map_bytes);
-        npc_data.resize(npc_data_bytes);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return 1;
-    }
+    if (allocate_buffer(map_data, settlement_map_bytes) < 0 || allocate_buffer(npc_data, npc_data_bytes) < 0) return 1;
     settlement_job job = make_settlement_job(settings, image, sheet, nullptr);
     job.map_data = map_data.data();
     job.npc_data = npc_data.data();

@@ -1,7 +1,6 @@
 // holvik: the PC world mapper. Draws the surface map ("BRIT.DAT") and the Underworld
 // ("UNDER.DAT") of a PC data directory into two BMP files.
 #include <cstdio>
-#include <new>
 #include <vector>
 
 #include "pc/pc_data.hpp"
@@ -41,12 +40,7 @@ int run(int argc, char** argv)
     bitmap_image image;
     if (make_map_image(image, sheet, world_size) < 0) return 1;
     std::vector<uint8_t> map;
-    try {
-        map.resize(world_map_bytes);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return 1;
-    }
+    if (allocate_buffer(map, world_map_bytes) < 0) return 1;
     for (int index = 0; index < 2; ++index) {
         const world_map_entry& entry = world_maps[index];
         if (read_data_file(settings.common.data_path, entry.data_file, map.data(), entry.pc_bytes) < 0) {

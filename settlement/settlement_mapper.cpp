@@ -7,11 +7,8 @@ int parse_settlement_command_line(int argc, char** argv, const mapper_program& p
 {
     argument_cursor cursor{argc, argv, 1};
     parsed_argument option;
-    for (int status; (status = next_argument(cursor, program.options, option)) != 0;) {
+    for (int status; (status = next_mapper_option(cursor, program, settings.common, option)) != 0;) {
         if (status < 0) return -1;
-        const int common = apply_mapper_option(option, program, argc, argv, settings.common);
-        if (common < 0) return -1;
-        if (common > 0) continue;
         switch (option.id) {
         case option_id::castle: settings.groups |= 1u << 0; break;
         case option_id::dwelling: settings.groups |= 1u << 1; break;
