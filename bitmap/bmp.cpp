@@ -152,7 +152,7 @@ int make_bitmap_header(bitmap_header& header, uint32_t width, uint32_t height, u
     header.colours_used = header.colours_important = 0;
     header.header_size = bitmap_v3_header_size;
     header.planes = 1;
-    if (bit_count > 32 || !is_supported_bit_count(bit_count)) return -1;
+    if (!is_supported_bit_count(bit_count)) return -1;
     if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return -1;  // the fields are signed
     header.width = static_cast<int32_t>(width);
     header.height = static_cast<int32_t>(height);

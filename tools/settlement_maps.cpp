@@ -96,6 +96,18 @@ bool place(level_plan& lp, int x, int y, uint8_t floor, uint8_t t)
     return true;
 }
 
+// A two-cell table (north end at (x, y)) with chairs at both ends; false when there is no room.
+bool table_with_chairs(level_plan& lp, int x, int y, uint8_t floor)
+{
+    if (!free_spot(lp, x, y, floor) || !free_spot(lp, x, y + 1, floor))
+        return false;
+    set(lp, x, y, table_top);
+    set(lp, x, y + 1, table_bottom);
+    place(lp, x, y - 1, floor, chair_down);
+    place(lp, x, y + 2, floor, chair_up);
+    return true;
+}
+
 // A standing lamp lights the brick floor below it at night.
 void lamp_at(level_plan& lp, int x, int y)
 {
@@ -158,12 +170,8 @@ void furnish(level_plan& lp, lcg& g, area r, room_kind kind, uint8_t floor)
         if (h >= 4) {
             for (int tx = r.x0 + 1; tx + 1 <= r.x1; tx += 4) {
                 int ty = r.y0 + 1;
-                if (!free_spot(lp, tx, ty, floor) || !free_spot(lp, tx, ty + 1, floor))
+                if (!table_with_chairs(lp, tx, ty, floor))
                     continue;
-                set(lp, tx, ty, table_top);
-                set(lp, tx, ty + 1, table_bottom);
-                place(lp, tx, ty - 1, floor, chair_down);
-                place(lp, tx, ty + 2, floor, chair_up);
                 place(lp, tx - 1, ty, floor, chair_right);
                 place(lp, tx + 1, ty + 1, floor, chair_left);
             }
@@ -275,14 +283,8 @@ void furnish(level_plan& lp, lcg& g, area r, room_kind kind, uint8_t floor)
     case room_kind::dining: {
         if (h >= 4) {
             int ty = r.y0 + (h - 2) / 2;
-            for (int x = r.x0 + 1; x <= r.x1 - 1; ++x) {
-                if (!free_spot(lp, x, ty, floor) || !free_spot(lp, x, ty + 1, floor))
-                    continue;
-                set(lp, x, ty, table_top);
-                set(lp, x, ty + 1, table_bottom);
-                place(lp, x, ty - 1, floor, chair_down);
-                place(lp, x, ty + 2, floor, chair_up);
-            }
+            for (int x = r.x0 + 1; x <= r.x1 - 1; ++x)
+                table_with_chairs(lp, x, ty, floor);
         }
         lamp_at(lp, r.x0, r.y0);
         lamp_at(lp, r.x1, r.y0);
