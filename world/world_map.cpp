@@ -16,17 +16,6 @@ unsigned overlay_at(int x, int y, unsigned phase_mask, bool items)
     return overlay;
 }
 
-bool row_has_overlay(int y, unsigned phase_mask, bool items)
-{
-    if (phase_mask != 0)
-        for (const moon_gate& gate : moon_gates)
-            if (gate.y == y) return true;
-    if (items)
-        for (const underworld_item& item : underworld_items)
-            if (item.y == y) return true;
-    return false;
-}
-
 } // namespace
 
 void draw_world_map(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* map_data,
@@ -34,7 +23,6 @@ void draw_world_map(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* 
 {
     const bool masked = mask && !mask->pixels.empty();
     for (int y = 0; y < world_size; ++y) {
-        const bool overlays = row_has_overlay(y, phase_mask, items);
         for (int x = 0; x < world_size; ++x) {
             unsigned tile;
             if (chunk_table) {
@@ -44,7 +32,7 @@ void draw_world_map(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* 
             } else {
                 tile = map_data[static_cast<size_t>(y) * world_size + x];
             }
-            const unsigned overlay = overlays ? overlay_at(x, y, phase_mask, items) : 0;
+            const unsigned overlay = overlay_at(x, y, phase_mask, items);
             if (overlay == 0) {
                 draw_tile(pixels, world_size, sheet, tile, x, y);
             } else if (masked) {
