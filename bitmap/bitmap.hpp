@@ -32,6 +32,8 @@
 #include <cstdio>
 #include <vector>
 
+struct output_file;
+
 struct palette_entry {
     uint8_t blue = 0;
     uint8_t green = 0;
@@ -42,6 +44,10 @@ struct palette_entry {
 
 // The drawing target and the unit that is saved. The palette is shared with the tile
 // sheet the image was made for; it is not owned.
+//
+// The pixels are in the in-memory layout above, or, with `stored_form`, already in the form
+// of the file's rows (bits packed, each row bitmap_row_stride bytes) but still top row
+// first: maps drawn from packed tile rows are written without unpacking and packing again.
 struct bitmap_image {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -49,6 +55,7 @@ struct bitmap_image {
     uint32_t byte_size = 0;
     std::vector<uint8_t> pixels;
     const palette_entry* palette = nullptr;
+    bool stored_form = false;
 };
 
 // The fields of the file header and the V3 information header, in file order, without
@@ -94,6 +101,17 @@ int write_palette(std::FILE* stream, const palette_entry* palette, int count);
 // holds width x height x bytes-per-pixel bytes in the in-memory layout.
 int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_entry* palette,
                  const uint8_t* pixels);
+// The same through an output file's buffer, from pixels in the in-memory layout or, with
+// `stored_form`, in the rows' stored form (top row first). Every write is checked.
+int write_bitmap_to(output_file& out, const bitmap_header& header, const palette_entry* palette,
+                    const uint8_t* pixels, bool stored_form);
+// The file header, the V3 header and the palette (zero entries when `palette` is null) of
+// a BMP file, into `out`. 0, or -1 after the writer's line.
+int write_bitmap_start(output_file& out, const bitmap_header& header, const palette_entry* palette);
+// Packs `count` in-memory pixels into their stored form at `dst`: for 1 and 4 bits from the
+// most significant bits of a byte on (any nonzero byte counts as 1 bit; 4-bit values are
+// taken modulo 16); whole bytes for the other bit counts.
+void pack_pixels(uint8_t* dst, const uint8_t* src, size_t count, uint32_t bit_count);
 
 // Returns -1, or the number of warnings printed (0 to 2). May correct image_size.
 int check_bitmap_header(bitmap_header& header);
@@ -108,7 +126,12 @@ int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_en
 // Gives `buffer` `size` zero bytes. 0, or -1 after "error: memory exhausted!".
 int allocate_buffer(std::vector<uint8_t>& buffer, size_t size);
 
-// Asks `question` on the console; 1 for yes, 0 for no (also at the end of input).
-int ask_yes_no(const char* question);
 // Writes `image` to `path`, asking first when the file exists unless `overwrite` is set.
+// An earlier file at `path` is replaced only by a complete one. 0 or -1.
 int save_bitmap_file(const char* path, const bitmap_image& image, bool overwrite);
+// The same through `out`, whose buffer is kept for the next file.
+int save_bitmap_file(output_file& out, const char* path, const bitmap_image& image, bool overwrite);
+// Ends the writing of the file `path` that `written` (the writer's result) says is complete
+// or not: closes it and puts it in place, or removes what was written. 0, or -1 after
+// "error: write bitmap '%s'\n".
+int finish_bitmap_file(output_file& out, const char* path, int written);

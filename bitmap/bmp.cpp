@@ -7,6 +7,7 @@
 #include <new>
 
 #include "bytes.hpp"
+#include "output.hpp"
 
 namespace {
 
@@ -36,71 +37,41 @@ bool is_supported_bit_count(uint32_t bit_count)
            bit_count == 24 || bit_count == 32;
 }
 
-// Packs `count` in-memory pixels from `src` into their stored form at `dst`.
-void pack_pixels(uint8_t* dst, const uint8_t* src, size_t count, uint32_t bit_count)
+// The 54 bytes of the file header and the V3 header, magic first.
+void serialise_header(uint8_t* bytes, const bitmap_header& header)
 {
-    switch (bit_count) {
-    case 1: {
-        size_t x = 0;
-        for (; x + 8 <= count; x += 8, src += 8)
-            *dst++ = static_cast<uint8_t>((src[0] ? 0x80 : 0) | (src[1] ? 0x40 : 0) | (src[2] ? 0x20 : 0) |
-                                          (src[3] ? 0x10 : 0) | (src[4] ? 0x08 : 0) | (src[5] ? 0x04 : 0) |
-                                          (src[6] ? 0x02 : 0) | (src[7] ? 0x01 : 0));
-        if (x < count) {
-            uint8_t byte = 0;
-            for (uint32_t bit = 0; x < count; ++x, ++bit)
-                if (*src++) byte |= static_cast<uint8_t>(0x80 >> bit);
-            *dst = byte;
-        }
-        break;
-    }
-    case 4: {
-        size_t x = 0;
-        for (; x + 2 <= count; x += 2, src += 2)
-            *dst++ = static_cast<uint8_t>((src[0] << 4) | (src[1] & 15));
-        if (x < count) *dst = static_cast<uint8_t>(src[0] << 4);
-        break;
-    }
-    default:
-        std::memcpy(dst, src, count * (bit_count / 8));
-        break;
+    uint8_t* p = bytes;
+    *p++ = 'B';
+    *p++ = 'M';
+    put_u32_le(p, header.file_size);
+    put_u16_le(p, header.reserved1);
+    put_u16_le(p, header.reserved2);
+    put_u32_le(p, header.data_offset);
+    put_u32_le(p, header.header_size);
+    put_u32_le(p, static_cast<uint32_t>(header.width));
+    put_u32_le(p, static_cast<uint32_t>(header.height));
+    put_u16_le(p, header.planes);
+    put_u16_le(p, header.bit_count);
+    put_u32_le(p, header.compression);
+    put_u32_le(p, header.image_size);
+    put_u32_le(p, static_cast<uint32_t>(header.x_pixels_per_metre));
+    put_u32_le(p, static_cast<uint32_t>(header.y_pixels_per_metre));
+    put_u32_le(p, header.colours_used);
+    put_u32_le(p, header.colours_important);
+}
+
+void serialise_palette(uint8_t* bytes, const palette_entry* palette, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        bytes[4 * i] = palette[i].blue;
+        bytes[4 * i + 1] = palette[i].green;
+        bytes[4 * i + 2] = palette[i].red;
+        bytes[4 * i + 3] = palette[i].reserved;
     }
 }
 
 // Stored bytes of `count` packed pixels.
 size_t packed_bytes(size_t count, uint32_t bit_count) { return (count * bit_count + 7) / 8; }
-
-// Writes the pixel rows bottom-up, each padded to `stride`. Rows are packed one after another
-// into a fixed buffer that is written whenever the next piece does not fit; a row wider than
-// the buffer goes in pieces (whole bytes of packed pixels each).
-bool write_pixel_rows(std::FILE* stream, const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t bit_count,
-                      size_t stride)
-{
-    uint8_t buffer[1 << 16];
-    size_t used = 0;
-    auto flush = [&] {
-        const bool written = std::fwrite(buffer, 1, used, stream) == used;
-        used = 0;
-        return written;
-    };
-    auto make_room = [&](size_t bytes) { return used + bytes <= sizeof buffer || flush(); };
-    const size_t bpp = bytes_per_pixel_of(bit_count);
-    const size_t piece = bit_count < 8 ? sizeof buffer * 8 / bit_count : sizeof buffer / bpp;  // pixels
-    const size_t padding = stride - packed_bytes(width, bit_count);
-    for (size_t y = height; y-- > 0;) {
-        const uint8_t* row = pixels + static_cast<size_t>(width) * bpp * y;
-        for (size_t x = 0; x < width; x += piece) {
-            const size_t count = std::min<size_t>(piece, width - x);
-            if (!make_room(packed_bytes(count, bit_count))) return false;
-            pack_pixels(buffer + used, row + x * bpp, count, bit_count);
-            used += packed_bytes(count, bit_count);
-        }
-        if (!make_room(padding)) return false;
-        std::memset(buffer + used, 0, padding);
-        used += padding;
-    }
-    return flush();
-}
 
 // Unpacks stored row `src` into `width` in-memory pixels.
 void unpack_row(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t bit_count)
@@ -169,24 +140,7 @@ int make_bitmap_header(bitmap_header& header, uint32_t width, uint32_t height, u
 int write_bitmap_header(std::FILE* stream, const bitmap_header& header)
 {
     uint8_t bytes[bitmap_file_header_bytes];
-    uint8_t* p = bytes;
-    *p++ = 'B';
-    *p++ = 'M';
-    put_u32_le(p, header.file_size);
-    put_u16_le(p, header.reserved1);
-    put_u16_le(p, header.reserved2);
-    put_u32_le(p, header.data_offset);
-    put_u32_le(p, header.header_size);
-    put_u32_le(p, static_cast<uint32_t>(header.width));
-    put_u32_le(p, static_cast<uint32_t>(header.height));
-    put_u16_le(p, header.planes);
-    put_u16_le(p, header.bit_count);
-    put_u32_le(p, header.compression);
-    put_u32_le(p, header.image_size);
-    put_u32_le(p, static_cast<uint32_t>(header.x_pixels_per_metre));
-    put_u32_le(p, static_cast<uint32_t>(header.y_pixels_per_metre));
-    put_u32_le(p, header.colours_used);
-    put_u32_le(p, header.colours_important);
+    serialise_header(bytes, header);
     return std::fwrite(bytes, 1, sizeof bytes, stream) == sizeof bytes ? 0 : -1;
 }
 
@@ -194,43 +148,146 @@ int write_palette(std::FILE* stream, const palette_entry* palette, int count)
 {
     if (count < 0 || count > max_palette_entries) return -1;
     uint8_t bytes[4 * max_palette_entries];
-    for (int i = 0; i < count; ++i) {
-        bytes[4 * i] = palette[i].blue;
-        bytes[4 * i + 1] = palette[i].green;
-        bytes[4 * i + 2] = palette[i].red;
-        bytes[4 * i + 3] = palette[i].reserved;
-    }
+    serialise_palette(bytes, palette, count);
     const size_t size = 4 * static_cast<size_t>(count);
     return std::fwrite(bytes, 1, size, stream) == size ? 0 : -1;
+}
+
+void pack_pixels(uint8_t* dst, const uint8_t* src, size_t count, uint32_t bit_count)
+{
+    switch (bit_count) {
+    case 1: {
+        size_t x = 0;
+        for (; x + 8 <= count; x += 8, src += 8)
+            *dst++ = static_cast<uint8_t>((src[0] ? 0x80 : 0) | (src[1] ? 0x40 : 0) | (src[2] ? 0x20 : 0) |
+                                          (src[3] ? 0x10 : 0) | (src[4] ? 0x08 : 0) | (src[5] ? 0x04 : 0) |
+                                          (src[6] ? 0x02 : 0) | (src[7] ? 0x01 : 0));
+        if (x < count) {
+            uint8_t byte = 0;
+            for (uint32_t bit = 0; x < count; ++x, ++bit)
+                if (*src++) byte |= static_cast<uint8_t>(0x80 >> bit);
+            *dst = byte;
+        }
+        break;
+    }
+    case 4: {
+        const size_t pairs = count / 2;
+        for (size_t i = 0; i < pairs; ++i) dst[i] = static_cast<uint8_t>((src[2 * i] << 4) | (src[2 * i + 1] & 15));
+        if (count & 1) dst[pairs] = static_cast<uint8_t>(src[count - 1] << 4);
+        break;
+    }
+    default:
+        std::memcpy(dst, src, count * (bit_count / 8));
+        break;
+    }
+}
+
+int write_bitmap_start(output_file& out, const bitmap_header& header, const palette_entry* palette)
+{
+    uint8_t* room = reserve_output(out, bitmap_file_header_bytes);
+    if (!room) {
+        std::printf("error: write_bitmap() - can't write bitmap header\n");
+        return -1;
+    }
+    serialise_header(room, header);
+    commit_output(out, bitmap_file_header_bytes);
+    if (const int entries = static_cast<int>(palette_entries_of(header.bit_count)); entries > 0) {
+        room = reserve_output(out, 4 * static_cast<size_t>(entries));
+        if (!room) {
+            std::printf("error: write_bitmap() - can't write palette\n");
+            return -1;
+        }
+        if (palette)
+            serialise_palette(room, palette, entries);
+        else
+            std::memset(room, 0, 4 * static_cast<size_t>(entries));
+        commit_output(out, 4 * static_cast<size_t>(entries));
+    }
+    return 0;
+}
+
+int write_bitmap_to(output_file& out, const bitmap_header& header, const palette_entry* palette,
+                    const uint8_t* pixels, bool stored_form)
+{
+    const uint32_t bit_count = header.bit_count;
+    if (!is_supported_bit_count(bit_count) || header.width < 0 || header.height < 0) return -1;
+    if (write_bitmap_start(out, header, palette) < 0) return -1;
+
+    // Rows bottom-up, each padded to the stride.
+    const uint32_t width = static_cast<uint32_t>(header.width);
+    const size_t stride = static_cast<size_t>(bitmap_row_stride(width, static_cast<int>(bit_count)));
+    const size_t data_bytes = packed_bytes(width, bit_count);
+    const size_t row_bytes = stored_form ? stride : static_cast<size_t>(width) * bytes_per_pixel_of(bit_count);
+    bool written = true;
+    for (size_t y = static_cast<uint32_t>(header.height); written && y-- > 0;) {
+        uint8_t* room = reserve_output(out, stride);
+        if (!room) {
+            written = false;
+            break;
+        }
+        const uint8_t* row = pixels + row_bytes * y;
+        if (stored_form) {
+            std::memcpy(room, row, stride);
+        } else {
+            pack_pixels(room, row, width, bit_count);
+            std::memset(room + data_bytes, 0, stride - data_bytes);
+        }
+        commit_output(out, stride);
+    }
+    if (!written || flush_output(out) < 0) {
+        std::printf("error: write_bitmap() - can't write bitmap data\n");
+        return -1;
+    }
+    return 0;
 }
 
 int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_entry* palette,
                  const uint8_t* pixels)
 {
-    const uint32_t bit_count = header.bit_count;
-    if (!is_supported_bit_count(bit_count) || header.width < 0 || header.height < 0) return -1;
-    if (write_bitmap_header(stream, header) < 0) {
-        std::printf("error: write_bitmap() - can't write bitmap header\n");
+    output_file out;
+    attach_output_stream(out, stream);
+    return write_bitmap_to(out, header, palette, pixels, false);
+}
+
+int save_bitmap_file(output_file& out, const char* path, const bitmap_image& image, bool overwrite)
+{
+    bitmap_header header;
+    const uint64_t pixel_bytes =
+        image.stored_form
+            ? static_cast<uint64_t>(std::max<int64_t>(bitmap_row_stride(image.width, static_cast<int>(image.bit_count)), 0)) *
+                  image.height
+            : static_cast<uint64_t>(bytes_per_pixel_of(image.bit_count)) * image.width * image.height;
+    if (make_bitmap_header(header, image.width, image.height, image.bit_count) < 0 ||
+        image.pixels.size() < pixel_bytes) {
+        std::printf("error: create bitmap header\n");
         return -1;
     }
-    if (const int entries = static_cast<int>(palette_entries_of(bit_count)); entries > 0) {
-        bool ok = true;
-        if (palette) {
-            ok = write_palette(stream, palette, entries) == 0;
-        } else {
-            static const uint8_t zero_entry[4] = {0, 0, 0, 0};
-            for (int i = 0; i < entries && ok; ++i) ok = std::fwrite(zero_entry, 1, 4, stream) == 4;
-        }
-        if (!ok) {
-            std::printf("error: write_bitmap() - can't write palette\n");
-            return -1;
-        }
-    }
+    if (open_output_file(out, path, overwrite) < 0) return -1;
+    return finish_bitmap_file(out, path, write_bitmap_to(out, header, image.palette, image.pixels.data(), image.stored_form));
+}
 
-    const uint32_t width = static_cast<uint32_t>(header.width);
-    const size_t stride = static_cast<size_t>(bitmap_row_stride(width, static_cast<int>(bit_count)));
-    if (!write_pixel_rows(stream, pixels, width, static_cast<uint32_t>(header.height), bit_count, stride)) {
-        std::printf("error: write_bitmap() - can't write bitmap data\n");
+int finish_bitmap_file(output_file& out, const char* path, int written)
+{
+    if (written < 0)
+        discard_output_file(out);
+    else if (close_output_file(out) == 0)
+        return 0;
+    std::printf("error: write bitmap '%s'\n", path);
+    return -1;
+}
+
+int save_bitmap_file(const char* path, const bitmap_image& image, bool overwrite)
+{
+    output_file out;
+    return save_bitmap_file(out, path, image, overwrite);
+}
+
+int allocate_buffer(std::vector<uint8_t>& buffer, size_t size)
+{
+    try {
+        buffer.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
         return -1;
     }
     return 0;
@@ -343,16 +400,18 @@ int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_en
     const uint32_t height = static_cast<uint32_t>(header.height);
     const size_t row_bytes = static_cast<size_t>(width) * bytes_per_pixel_of(bit_count);
     const size_t pixel_bytes = row_bytes * height;
+    const size_t data_bytes = static_cast<size_t>(stride) * height;  // 0 when either size is 0
     const int entries = static_cast<int>(palette_entries_of(bit_count));
 
     // A file that ends before its last row cannot be read whatever is allocated: such a
-    // file gets no pixel buffer, so a forged size costs no memory.
+    // file gets no pixel buffer, so a forged size costs no memory. A stream that cannot be
+    // sized is read whole first, into a buffer that grows only as its bytes arrive.
     const long remaining = remaining_bytes(stream);
-    const bool data_missing =
-        remaining >= 0 && static_cast<uint64_t>(remaining) < 4ull * entries + static_cast<uint64_t>(stride) * height;
+    const bool sized = remaining >= 0;
+    const bool data_missing = sized && static_cast<uint64_t>(remaining) < 4ull * entries + data_bytes;
 
     try {
-        if (!data_missing && pixels_out->size() < pixel_bytes) pixels_out->resize(pixel_bytes);
+        if (sized && !data_missing && pixels_out->size() < pixel_bytes) pixels_out->resize(pixel_bytes);
         if (entries > 0 && palette_out && palette_out->size() < static_cast<size_t>(entries))
             palette_out->resize(entries);
     } catch (const std::bad_alloc&) {
@@ -360,8 +419,15 @@ int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_en
         return -2;
     }
     if (entries > 0) {
-        const bool ok = palette_out ? read_palette(stream, palette_out->data(), entries) == 0
-                                    : std::fseek(stream, 4L * entries, SEEK_CUR) == 0;
+        bool ok;
+        if (palette_out) {
+            ok = read_palette(stream, palette_out->data(), entries) == 0;
+        } else if (sized) {
+            ok = std::fseek(stream, 4L * entries, SEEK_CUR) == 0;
+        } else {
+            uint8_t skipped[4 * max_palette_entries];
+            ok = std::fread(skipped, 1, 4 * static_cast<size_t>(entries), stream) == 4 * static_cast<size_t>(entries);
+        }
         if (!ok) {
             std::printf("error: read_bitmap() - can't read palette\n");
             return -1;
@@ -371,21 +437,41 @@ int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_en
         std::printf("error: read_bitmap() - can't read bitmap data\n");
         return -1;
     }
+    if (data_bytes == 0) return 0;  // no rows, or rows without pixels
 
-    std::vector<uint8_t> row;
+    std::vector<uint8_t> rows;  // the whole data of an unsized stream, else one row
     try {
-        row.resize(static_cast<size_t>(stride));
+        if (sized) {
+            rows.resize(static_cast<size_t>(stride));
+        } else {
+            constexpr size_t piece = size_t{1} << 16;
+            while (rows.size() < data_bytes) {
+                const size_t before = rows.size();
+                const size_t want = std::min(piece, data_bytes - before);
+                rows.resize(before + want);
+                const size_t got = std::fread(rows.data() + before, 1, want, stream);
+                if (got != want) {
+                    std::printf("error: read_bitmap() - can't read bitmap data\n");
+                    return -1;
+                }
+            }
+            if (pixels_out->size() < pixel_bytes) pixels_out->resize(pixel_bytes);
+        }
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhaust!\n");
         return -2;
     }
     for (int64_t y = static_cast<int64_t>(height) - 1; y >= 0; --y) {
-        if (std::fread(row.data(), 1, row.size(), stream) != row.size()) {
-            std::printf("error: read_bitmap() - can't read bitmap data\n");
-            return -1;
+        const uint8_t* row = rows.data();
+        if (sized) {
+            if (std::fread(rows.data(), 1, rows.size(), stream) != rows.size()) {
+                std::printf("error: read_bitmap() - can't read bitmap data\n");
+                return -1;
+            }
+        } else {
+            row += static_cast<size_t>(stride) * static_cast<size_t>(height - 1 - y);
         }
-        if (row_bytes > 0)
-            unpack_row(pixels_out->data() + row_bytes * static_cast<size_t>(y), row.data(), width, bit_count);
+        unpack_row(pixels_out->data() + row_bytes * static_cast<size_t>(y), row, width, bit_count);
     }
     return 0;
 }

@@ -25,7 +25,7 @@ int next_argument(argument_cursor& cursor, std::span<const option_table> tables,
 {
     if (cursor.next >= cursor.argc) return 0;
     const char* text = cursor.argv[cursor.next++];
-    out = parsed_argument{option_id::positional, text, nullptr};
+    out = parsed_argument{option_positional, text, nullptr};
     if (text[0] != '-') return 1;
     if (const option_spec* entry = find_option(tables, text)) {
         out.id = entry->id;
@@ -64,11 +64,12 @@ void print_usage(std::span<const char* const> lines, std::span<const char* const
 {
     size_t next = 0;
     for (const char* line : lines) {
-        const size_t length = std::strlen(line);
-        if (length > 0 && line[length - 1] == '\n')
-            std::printf(line, next < arguments.size() ? arguments[next++] : "");
-        else
+        if (const char* mark = std::strstr(line, "%s")) {
+            const char* argument = next < arguments.size() ? arguments[next++] : "";
+            std::printf("%.*s%s%s", static_cast<int>(mark - line), line, argument, mark + 2);
+        } else {
             std::printf("%s\n", line);
+        }
     }
 }
 
@@ -77,20 +78,28 @@ namespace {
 bool apply_tile_source_option(const parsed_argument& option, tile_source_settings& settings)
 {
     switch (option.id) {
-    case option_id::cga:
-    case option_id::ega:
+    case option_cga:
+    case option_ega:
         settings.tile_file = option.argument;
-        settings.cga = option.id == option_id::cga;
-        settings.use_shape_bitmap = false;
+        settings.cga = option.id == option_cga;
+        settings.use_bitmaps = false;
         return true;
-    case option_id::shape:
+    case option_shape:
         settings.shape_bitmap = option.argument;
-        settings.use_shape_bitmap = true;
+        settings.use_bitmaps = true;
         return true;
-    case option_id::shape_type_normal: settings.type = shape_type::normal; return true;
-    case option_id::shape_type_dungeon: settings.type = shape_type::dungeon; return true;
-    case option_id::shape_type_mirror_room: settings.type = shape_type::mirror_room; return true;
-    case option_id::no_remake_water: settings.no_remake_water = true; return true;
+    case option_mask:
+        settings.mask_bitmap = option.argument;
+        settings.use_bitmaps = true;
+        return true;
+    case option_no_mask:
+        settings.mask_bitmap = nullptr;
+        settings.no_mask = true;
+        return true;
+    case option_shape_type_normal: settings.type = shape_type::normal; return true;
+    case option_shape_type_dungeon: settings.type = shape_type::dungeon; return true;
+    case option_shape_type_mirror_room: settings.type = shape_type::mirror_room; return true;
+    case option_no_remake_water: settings.no_remake_water = true; return true;
     default: return false;
     }
 }
@@ -102,14 +111,14 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
 {
     if (apply_tile_source_option(option, settings.tiles)) return 1;
     switch (option.id) {
-    case option_id::positional:
+    case option_positional:
         if (!program.data_path_allowed || settings.data_path) {
             std::printf("error: illegal parameter '%s'\n", option.text);
             return -1;
         }
         settings.data_path = option.text;
         return 1;
-    case option_id::help: {
+    case option_help: {
         const char* arguments[8] = {program.name_from_argv ? program_name(argc, argv, program.name) : program.name};
         size_t count = 1;
         for (const char* argument : program.usage_arguments)
@@ -117,7 +126,7 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
         print_usage(program.usage, std::span<const char* const>(arguments, count));
         return -1;
     }
-    case option_id::overwrite: settings.overwrite = true; return 1;
+    case option_overwrite: settings.overwrite = true; return 1;
     default: return 0;
     }
 }

@@ -13,33 +13,29 @@
 
 #include "tile_sheet.hpp"
 
-// Every option any mapper knows; each mapper's table names the ones it accepts.
-enum class option_id {
-    positional,  // an argument that does not begin with '-'
-    help,
-    cga,
-    ega,
-    shape,
-    overwrite,
-    shape_type_normal,
-    shape_type_dungeon,
-    shape_type_mirror_room,
-    no_remake_water,
-    // world mappers
-    brit,
-    under,
-    gates,
-    phase,
-    items,
-    // settlement mappers
-    castle,
-    dwelling,
-    keep,
-    towne,
-    no_npcs,
-    no_change_pose,
-    hour,
+// Option ids. The options every mapper shares and the tile-source options are numbered
+// here; each map kind and each edition numbers its own options from its own base, so a
+// layer hands back what it does not know to the layer above.
+using option_id = int;
+
+enum common_option_id : option_id {
+    option_positional = 0,  // an argument that does not begin with '-'
+    option_help,
+    option_overwrite,
+    option_shape,
+    option_mask,
+    option_no_mask,
+    option_cga,
+    option_ega,
+    option_shape_type_normal,
+    option_shape_type_dungeon,
+    option_shape_type_mirror_room,
+    option_no_remake_water,
 };
+
+constexpr option_id settlement_option_base = 100;
+constexpr option_id world_option_base = 200;
+constexpr option_id edition_option_base = 300;
 
 struct option_spec {
     const char* names[3];          // its spellings ("-s", "--shape"); unused ones null
@@ -52,13 +48,19 @@ using option_table = std::span<const option_spec>;
 // The options of every mapper: help, --overwrite, the shape bitmap, the shape types and
 // --no-remake-water.
 inline constexpr option_spec common_options[] = {
-    {{"-?", "--help"}, option_id::help, nullptr},
-    {{"--overwrite"}, option_id::overwrite, nullptr},
-    {{"-s", "--shape"}, option_id::shape, "error: no bitmap name"},
-    {{"--shape-type-normal"}, option_id::shape_type_normal, nullptr},
-    {{"--shape-type-dungeon"}, option_id::shape_type_dungeon, nullptr},
-    {{"--shape-type-mirror-room"}, option_id::shape_type_mirror_room, nullptr},
-    {{"--no-remake-water"}, option_id::no_remake_water, nullptr},
+    {{"-?", "--help"}, option_help, nullptr},
+    {{"--overwrite"}, option_overwrite, nullptr},
+    {{"-s", "--shape"}, option_shape, "error: no bitmap name"},
+    {{"--shape-type-normal"}, option_shape_type_normal, nullptr},
+    {{"--shape-type-dungeon"}, option_shape_type_dungeon, nullptr},
+    {{"--shape-type-mirror-room"}, option_shape_type_mirror_room, nullptr},
+    {{"--no-remake-water"}, option_no_remake_water, nullptr},
+};
+
+// The mask bitmap options of the editions whose NPCs and overlays are drawn through a mask.
+inline constexpr option_spec mask_options[] = {
+    {{"-m", "--mask"}, option_mask, "error: no bitmap name"},
+    {{"-M", "--no-mask"}, option_no_mask, nullptr},
 };
 
 struct argument_cursor {
@@ -68,7 +70,7 @@ struct argument_cursor {
 };
 
 struct parsed_argument {
-    option_id id = option_id::positional;
+    option_id id = option_positional;
     const char* text = nullptr;      // the argument as given
     const char* argument = nullptr;  // the word it consumed, if it takes one
 };
@@ -84,16 +86,19 @@ int parse_number_argument(const char* text, unsigned long min, unsigned long max
 // The program name for usage texts: argv[0] as given, or `fallback` when it is missing or empty.
 const char* program_name(int argc, char** argv, const char* fallback);
 
-// Prints a usage text. A line that ends in a line end is a printf format taking the next
-// of `arguments`; every other line is printed as it stands, followed by a line end.
+// Prints a usage text. In a line that holds "%s" the next of `arguments` stands in its
+// place and the line is printed as it stands (it carries its own line end); every other
+// line is printed followed by a line end.
 void print_usage(std::span<const char* const> lines, std::span<const char* const> arguments);
 
 // Where the tiles come from, and how tiles from the game's data are adapted.
 struct tile_source_settings {
-    const char* tile_file = nullptr;  // decoded tile file of --cga / --ega
+    const char* tile_file = nullptr;    // decoded tile file of --cga / --ega
     bool cga = false;
-    const char* shape_bitmap = nullptr;
-    bool use_shape_bitmap = false;
+    const char* shape_bitmap = "";      // -s; empty until one is named
+    const char* mask_bitmap = nullptr;  // -m; none until one is named, cleared by -M
+    bool use_bitmaps = false;           // -s (and -m) take the tiles from bitmaps
+    bool no_mask = false;               // -M: no mask sheet from the game's data
     shape_type type = shape_type::normal;
     bool no_remake_water = false;
 };
@@ -116,7 +121,8 @@ struct mapper_settings {
 };
 
 // Takes the next option that is not one every mapper shares, applying the shared ones (the
-// positional argument, help, --overwrite and the tile options) on the way. 1 with `out`
-// filled, 0 at the end, -1 when the run ends (usage printed, or an error line).
+// positional argument, help, --overwrite and the tile-source options) on the way and
+// handing back the others. 1 with `out` filled, 0 at the end, -1 when the run ends (usage
+// printed, or an error line).
 int next_mapper_option(argument_cursor& cursor, const mapper_program& program, mapper_settings& settings,
                        parsed_argument& out);

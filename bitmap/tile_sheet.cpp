@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -17,14 +18,6 @@ size_t picture_row_offset(const tile_sheet& sheet, unsigned picture, unsigned r,
     const size_t w = static_cast<size_t>(sheet.tile_width);
     const size_t h = static_cast<size_t>(sheet.tile_height);
     return bytes_per_pixel * (w * sheet_columns * (h * (picture / sheet_columns) + r) + w * (picture % sheet_columns));
-}
-
-// Byte offset of row r of map cell (x, y) in a map `grid` tiles wide.
-size_t cell_row_offset(const tile_sheet& sheet, size_t grid, unsigned x, unsigned y, unsigned r)
-{
-    const size_t w = static_cast<size_t>(sheet.tile_width);
-    const size_t h = static_cast<size_t>(sheet.tile_height);
-    return static_cast<size_t>(sheet.bytes_per_pixel) * (w * grid * (h * y + r) + w * x);
 }
 
 } // namespace
@@ -75,7 +68,94 @@ int read_shape_bitmap(const char* path, tile_sheet& sheet, int columns, int rows
     return 0;
 }
 
-int make_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid)
+int make_picture_rows(picture_rows& pictures, const tile_sheet& sheet, const tile_sheet* mask,
+                      bool packed_when_possible)
+{
+    const uint32_t bit_count = static_cast<uint32_t>(sheet.bit_count);
+    const size_t width = static_cast<size_t>(sheet.tile_width);
+    const size_t height = static_cast<size_t>(sheet.tile_height);
+    const size_t bpp = static_cast<size_t>(sheet.bytes_per_pixel);
+    const bool whole_bytes = bit_count >= 8 || (bit_count == 4 && width % 2 == 0) || (bit_count == 1 && width % 8 == 0);
+    pictures.tile_width = sheet.tile_width;
+    pictures.tile_height = sheet.tile_height;
+    pictures.bit_count = bit_count;
+    pictures.packed = packed_when_possible && whole_bytes;
+    pictures.row_bytes = pictures.packed ? width * bit_count / 8 : width * bpp;
+    const bool masked = mask && !mask->pixels.empty();
+    try {
+        pictures.rows.assign(pictures.row_bytes * height * sheet_pictures, 0);
+        pictures.keep.assign(masked ? pictures.rows.size() : 0, 0);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    std::vector<uint8_t> unpacked_keep(masked && pictures.packed ? width : 0);
+    for (unsigned p = 0; p < sheet_pictures; ++p) {
+        for (size_t r = 0; r < height; ++r) {
+            uint8_t* dst = pictures.rows.data() + (p * height + r) * pictures.row_bytes;
+            const uint8_t* src = sheet.pixels.data() + picture_row_offset(sheet, p, static_cast<unsigned>(r), bpp);
+            if (pictures.packed)
+                pack_pixels(dst, src, width, bit_count);
+            else
+                std::memcpy(dst, src, width * bpp);
+            if (!masked) continue;
+            const uint8_t* mask_row = mask->pixels.data() + picture_row_offset(sheet, p, static_cast<unsigned>(r), 1);
+            uint8_t* keep = pictures.keep.data() + (p * height + r) * pictures.row_bytes;
+            if (pictures.packed && bit_count < 8) {
+                // A kept pixel has all its bits set: the mask packs like a picture of all-ones values.
+                for (size_t x = 0; x < width; ++x) unpacked_keep[x] = mask_row[x] ? 0xFF : 0;
+                pack_pixels(keep, unpacked_keep.data(), width, bit_count);
+            } else {
+                for (size_t x = 0; x < width; ++x) std::memset(keep + x * bpp, mask_row[x] ? 0xFF : 0, bpp);
+            }
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+template <size_t Bytes>
+void copy_cells(uint8_t* dst, const uint8_t* rows, size_t stride, const uint16_t* cells, size_t count)
+{
+    for (size_t x = 0; x < count; ++x) std::memcpy(dst + x * Bytes, rows + cells[x] * stride, Bytes);
+}
+
+} // namespace
+
+void draw_cell_row(uint8_t* dst, const picture_rows& pictures, const uint16_t* cells, size_t count, int32_t r)
+{
+    const size_t bytes = pictures.row_bytes;
+    const size_t stride = bytes * static_cast<size_t>(pictures.tile_height);  // one picture
+    const uint8_t* rows = pictures.rows.data() + bytes * static_cast<size_t>(r);
+    switch (bytes) {
+    case 4: copy_cells<4>(dst, rows, stride, cells, count); return;
+    case 8: copy_cells<8>(dst, rows, stride, cells, count); return;
+    case 14: copy_cells<14>(dst, rows, stride, cells, count); return;
+    case 16: copy_cells<16>(dst, rows, stride, cells, count); return;
+    case 28: copy_cells<28>(dst, rows, stride, cells, count); return;
+    case 32: copy_cells<32>(dst, rows, stride, cells, count); return;
+    case 64: copy_cells<64>(dst, rows, stride, cells, count); return;
+    default:
+        for (size_t x = 0; x < count; ++x) std::memcpy(dst + x * bytes, rows + cells[x] * stride, bytes);
+    }
+}
+
+void draw_overlay_row(uint8_t* dst, const picture_rows& pictures, unsigned picture, size_t x, int32_t r)
+{
+    const size_t bytes = pictures.row_bytes;
+    const size_t offset = (static_cast<size_t>(picture) * static_cast<size_t>(pictures.tile_height) + static_cast<size_t>(r)) * bytes;
+    const uint8_t* src = pictures.rows.data() + offset;
+    uint8_t* out = dst + x * bytes;
+    if (pictures.keep.empty()) {
+        std::memcpy(out, src, bytes);
+        return;
+    }
+    const uint8_t* keep = pictures.keep.data() + offset;
+    for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((out[i] & keep[i]) | (src[i] & ~keep[i]));
+}
+
+int describe_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid)
 {
     const uint64_t width = static_cast<uint64_t>(sheet.tile_width) * grid;
     const uint64_t height = static_cast<uint64_t>(sheet.tile_height) * grid;
@@ -87,41 +167,20 @@ int make_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid)
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    if (allocate_buffer(image.pixels, static_cast<size_t>(byte_size)) < 0) return -1;
     image.width = static_cast<uint32_t>(width);
     image.height = static_cast<uint32_t>(height);
     image.bit_count = static_cast<uint32_t>(sheet.bit_count);
     image.byte_size = static_cast<uint32_t>(byte_size);
     image.palette = sheet.palette.empty() ? nullptr : sheet.palette.data();
+    image.stored_form = false;
     return 0;
 }
 
-void draw_tile(uint8_t* map, size_t grid, const tile_sheet& sheet, unsigned picture, unsigned x, unsigned y)
+int make_map_image(bitmap_image& image, const tile_sheet& sheet, const picture_rows& pictures, uint32_t grid)
 {
-    const size_t bpp = static_cast<size_t>(sheet.bytes_per_pixel);
-    const size_t row_bytes = static_cast<size_t>(sheet.tile_width) * bpp;
-    const size_t map_stride = row_bytes * grid;
-    const size_t sheet_stride = row_bytes * sheet_columns;
-    const uint8_t* src = sheet.pixels.data() + picture_row_offset(sheet, picture, 0, bpp);
-    uint8_t* dst = map + cell_row_offset(sheet, grid, x, y, 0);
-    for (int32_t r = 0; r < sheet.tile_height; ++r, src += sheet_stride, dst += map_stride)
-        std::memcpy(dst, src, row_bytes);
-}
-
-void draw_tile_masked(uint8_t* map, size_t grid, const tile_sheet& sheet, const tile_sheet& mask,
-                      unsigned picture, unsigned x, unsigned y)
-{
-    const size_t bpp = static_cast<size_t>(sheet.bytes_per_pixel);
-    const size_t width = static_cast<size_t>(sheet.tile_width);
-    const size_t map_stride = width * bpp * grid;
-    const size_t sheet_stride = width * bpp * sheet_columns;
-    const size_t mask_stride = width * sheet_columns;
-    const uint8_t* src = sheet.pixels.data() + picture_row_offset(sheet, picture, 0, bpp);
-    const uint8_t* keep = mask.pixels.data() + picture_row_offset(sheet, picture, 0, 1);
-    uint8_t* dst = map + cell_row_offset(sheet, grid, x, y, 0);
-    for (int32_t r = 0; r < sheet.tile_height; ++r, src += sheet_stride, keep += mask_stride, dst += map_stride) {
-        for (size_t px = 0; px < width; ++px)
-            if (!keep[px])
-                for (size_t b = 0; b < bpp; ++b) dst[px * bpp + b] = src[px * bpp + b];
-    }
+    if (describe_map_image(image, sheet, grid) < 0) return -1;
+    const size_t bytes = pictures.row_bytes * grid * image.height;
+    if (allocate_buffer(image.pixels, bytes) < 0) return -1;
+    image.stored_form = pictures.packed;
+    return 0;
 }

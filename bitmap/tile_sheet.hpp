@@ -79,15 +79,39 @@ int water_stencil_of(const tile_attribute_table& table, int tile_row, int tile_c
 // Reads a shape bitmap of `columns` x `rows` tiles into `sheet`. 0 or -1.
 int read_shape_bitmap(const char* path, tile_sheet& sheet, int columns, int rows);
 
-// Sets up `image` for maps of grid x grid tiles of `sheet`: size, the sheet's bit count and
-// palette (shared), pixels zeroed. Prints "error: memory exhausted!" and returns -1 when
-// the image cannot be described by a BMP file or allocated.
-int make_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid);
+// The pictures of a sheet in the form maps are drawn in: row r of picture p is `row_bytes`
+// bytes at (p * tile_height + r) * row_bytes. Packed rows are already in a BMP file's stored
+// form (1 and 4 bits packed into bytes, most significant bits first), so a row of cells
+// composed of them is a stored row; this needs whole bytes per picture row (8-pixel 1-bit
+// multiples, even 4-bit widths; always for 8 bits and more). Otherwise the rows are in the
+// in-memory form and map rows are packed when written.
+struct picture_rows {
+    int32_t tile_width = 0;
+    int32_t tile_height = 0;
+    uint32_t bit_count = 0;
+    bool packed = false;
+    size_t row_bytes = 0;
+    std::vector<uint8_t> rows;
+    // The mask sheet in the same form, its bits set where the map's pixel stays under the
+    // picture; empty without a mask.
+    std::vector<uint8_t> keep;
+};
 
-// Copies picture `picture` (0-511) of `sheet` into cell (x, y) of the map pixels `map`,
-// a buffer `grid` tiles wide with the sheet's tile size and bytes per pixel.
-void draw_tile(uint8_t* map, size_t grid, const tile_sheet& sheet, unsigned picture, unsigned x, unsigned y);
-// The same through a mask sheet (one byte per pixel, same layout, the tile sheet's tile
-// size): where the mask byte of the picture is nonzero, the map pixel stays.
-void draw_tile_masked(uint8_t* map, size_t grid, const tile_sheet& sheet, const tile_sheet& mask,
-                      unsigned picture, unsigned x, unsigned y);
+// Builds the pictures of `sheet`, with `mask` (a mask sheet with pixels) when given, packed
+// when `packed_when_possible` and the tile width allows it. 0, or -1 after
+// "error: memory exhausted!".
+int make_picture_rows(picture_rows& pictures, const tile_sheet& sheet, const tile_sheet* mask,
+                      bool packed_when_possible);
+
+// Draws pixel row r of `count` map cells into `dst`: cell x shows picture cells[x].
+void draw_cell_row(uint8_t* dst, const picture_rows& pictures, const uint16_t* cells, size_t count, int32_t r);
+// Draws pixel row r of `picture` over cell x of the row at `dst`: through the mask when
+// there is one (the map pixel stays where the mask is set), else covering the cell.
+void draw_overlay_row(uint8_t* dst, const picture_rows& pictures, unsigned picture, size_t x, int32_t r);
+
+// Describes `image` as a map of grid x grid tiles of `sheet`: size, the sheet's bit count and
+// palette (shared). Prints "error: memory exhausted!" and returns -1 when a BMP file cannot
+// describe it.
+int describe_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t grid);
+// Describes it and allocates its pixels, zeroed, in the form of `pictures`. 0 or -1.
+int make_map_image(bitmap_image& image, const tile_sheet& sheet, const picture_rows& pictures, uint32_t grid);

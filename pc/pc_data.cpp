@@ -176,7 +176,7 @@ int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga
 
 int load_pc_tile_source(const tile_source_settings& settings, tile_sheet& sheet, rand15_state& random)
 {
-    if (settings.use_shape_bitmap) {
+    if (settings.use_bitmaps) {
         if (read_shape_bitmap(settings.shape_bitmap, sheet, sheet_columns, sheet_rows) < 0) {
             std::printf("error: read shape bitmap '%s'\n", settings.shape_bitmap);
             return -1;

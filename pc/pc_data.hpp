@@ -35,6 +35,6 @@ int load_pc_tile_source(const tile_source_settings& settings, tile_sheet& sheet,
 
 // The options that name a decoded tile file.
 inline constexpr option_spec pc_tile_file_options[] = {
-    {{"--cga"}, option_id::cga, "error: no shape data file"},
-    {{"--ega"}, option_id::ega, "error: no shape data file"},
+    {{"--cga"}, option_cga, "error: no shape data file"},
+    {{"--ega"}, option_ega, "error: no shape data file"},
 };

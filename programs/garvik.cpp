@@ -39,11 +39,14 @@ int run(int argc, char** argv)
     rand15_state random;
     tile_sheet sheet;
     if (load_pc_tile_source(settings.common.tiles, sheet, random) < 0) return 1;
+    picture_rows pictures;
     bitmap_image image;
-    if (make_map_image(image, sheet, level_size) < 0) return 1;
+    if (make_picture_rows(pictures, sheet, nullptr, true) < 0 || make_map_image(image, sheet, pictures, level_size) < 0)
+        return 1;
     std::vector<uint8_t> map_data, npc_data;
     if (allocate_buffer(map_data, settlement_map_bytes) < 0 || allocate_buffer(npc_data, npc_data_bytes) < 0) return 1;
-    settlement_job job = make_settlement_job(settings, image, sheet, nullptr);
+    output_file output;
+    settlement_job job = make_settlement_job(settings, image, pictures, output);
     job.map_data = map_data.data();
     job.npc_data = npc_data.data();
     for (int group = 0; group < settlement_group_count; ++group) {
@@ -67,5 +70,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    return run(argc, argv);
+    return finish_console(run(argc, argv));
 }

@@ -37,17 +37,20 @@ int run(int argc, char** argv)
     rand15_state random;
     tile_sheet sheet;
     if (load_pc_tile_source(settings.common.tiles, sheet, random) < 0) return 1;
+    picture_rows pictures;
     bitmap_image image;
-    if (make_map_image(image, sheet, world_size) < 0) return 1;
+    if (describe_map_image(image, sheet, world_size) < 0 || make_picture_rows(pictures, sheet, nullptr, true) < 0)
+        return 1;
     std::vector<uint8_t> map;
     if (allocate_buffer(map, world_map_bytes) < 0) return 1;
+    output_file output;
     for (int index = 0; index < 2; ++index) {
         const world_map_entry& entry = world_maps[index];
         if (read_data_file(settings.common.data_path, entry.data_file, map.data(), entry.pc_bytes) < 0) {
             std::printf("error: read map data '%s'\n", entry.data_file);
             return 1;
         }
-        if (draw_and_save_world_map(index, settings, image, sheet, nullptr, map.data(), entry.pc_chunk_table) < 0)
+        if (draw_and_save_world_map(index, settings, output, image, pictures, map.data(), entry.pc_chunk_table) < 0)
             return 1;
     }
     return 0;
@@ -57,5 +60,5 @@ int run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    return run(argc, argv);
+    return finish_console(run(argc, argv));
 }

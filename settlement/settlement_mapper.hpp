@@ -6,15 +6,25 @@
 #include "bitmap/command_line.hpp"
 #include "settlement/settlement_render.hpp"
 
+enum settlement_option_id : option_id {
+    option_castle = settlement_option_base,
+    option_dwelling,
+    option_keep,
+    option_towne,
+    option_no_npcs,
+    option_no_change_pose,
+    option_hour,
+};
+
 // The options of the settlement mappers beyond the common ones.
 inline constexpr option_spec settlement_options[] = {
-    {{"-C", "--castle"}, option_id::castle, nullptr},
-    {{"-D", "--dwelling"}, option_id::dwelling, nullptr},
-    {{"-K", "--keep"}, option_id::keep, nullptr},
-    {{"-T", "--towne"}, option_id::towne, nullptr},
-    {{"-n", "--no-npcs"}, option_id::no_npcs, nullptr},
-    {{"-p", "--no-change-pose"}, option_id::no_change_pose, nullptr},
-    {{"-h", "--hour"}, option_id::hour, "error: no phase value"},
+    {{"-C", "--castle"}, option_castle, nullptr},
+    {{"-D", "--dwelling"}, option_dwelling, nullptr},
+    {{"-K", "--keep"}, option_keep, nullptr},
+    {{"-T", "--towne"}, option_towne, nullptr},
+    {{"-n", "--no-npcs"}, option_no_npcs, nullptr},
+    {{"-p", "--no-change-pose"}, option_no_change_pose, nullptr},
+    {{"-h", "--hour"}, option_hour, "error: no phase value"},
 };
 
 struct settlement_settings {
@@ -23,10 +33,18 @@ struct settlement_settings {
     settlement_view view;
 };
 
-// Reads the command line into `settings`, selecting all groups when none was chosen.
-// 0 to go on; -1 when the run ends with status 1 (usage printed, or an error line).
+// Takes the next option that neither the shared code nor the settlement layer applies,
+// applying theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with
+// status 1 (usage printed, or an error line).
+int next_settlement_option(argument_cursor& cursor, const mapper_program& program, settlement_settings& settings,
+                           parsed_argument& out);
+// Selects all four groups when none was chosen.
+void finish_settlement_settings(settlement_settings& settings);
+// Reads the whole command line of a mapper without options of its own into `settings`,
+// selecting all groups when none was chosen. 0 to go on; -1 when the run ends with status 1.
 int parse_settlement_command_line(int argc, char** argv, const mapper_program& program, settlement_settings& settings);
 
-// A job for the settings, the image and the sheets, without a group's data yet.
-settlement_job make_settlement_job(const settlement_settings& settings, bitmap_image& image, const tile_sheet& sheet,
-                                   const tile_sheet* mask);
+// A job for the settings, the image, the pictures and the output file, without a group's
+// data yet.
+settlement_job make_settlement_job(const settlement_settings& settings, bitmap_image& image,
+                                   const picture_rows& pictures, output_file& output);

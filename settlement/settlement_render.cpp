@@ -20,26 +20,50 @@ unsigned drawn_tile(const uint8_t* level, int x, int y, bool night)
 
 } // namespace
 
-void draw_settlement_level(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* level,
+void draw_settlement_level(bitmap_image& image, const picture_rows& pictures, const uint8_t* level,
                            const uint8_t* block, uint8_t level_code, const settlement_view& view)
 {
     const bool night = is_night(view.hour);
+    uint16_t cells[level_bytes];
     for (int y = 0; y < level_size; ++y)
-        for (int x = 0; x < level_size; ++x) draw_tile(pixels, level_size, sheet, drawn_tile(level, x, y, night), x, y);
-    if (view.no_npcs) return;
+        for (int x = 0; x < level_size; ++x)
+            cells[level_size * y + x] = static_cast<uint16_t>(drawn_tile(level, x, y, night));
 
-    npc_grid grid;
-    place_npcs(level, block, level_code, view.hour, grid);
-    const bool masked = mask && !mask->pixels.empty();
+    // NPC pictures replace their cell's picture, or are drawn over it through the mask.
+    struct overlay {
+        uint8_t x;
+        uint8_t y;
+        uint16_t picture;
+    };
+    overlay overlays[level_bytes];
+    size_t overlay_count = 0;
+    if (!view.no_npcs) {
+        npc_grid grid;
+        place_npcs(level, block, level_code, view.hour, grid);
+        for (int y = 0; y < level_size; ++y) {
+            for (int x = 0; x < level_size; ++x) {
+                const uint8_t kind = grid[level_size * y + x];
+                if (kind == 0) continue;
+                const auto picture =
+                    static_cast<uint16_t>(view.no_pose_change ? 256u + kind : npc_picture(kind, level, x, y));
+                if (pictures.keep.empty())
+                    cells[level_size * y + x] = picture;
+                else
+                    overlays[overlay_count++] = {static_cast<uint8_t>(x), static_cast<uint8_t>(y), picture};
+            }
+        }
+    }
+
+    const size_t row_bytes = pictures.row_bytes * level_size;
+    uint8_t* row = image.pixels.data();
+    size_t next_overlay = 0;
     for (int y = 0; y < level_size; ++y) {
-        for (int x = 0; x < level_size; ++x) {
-            const uint8_t kind = grid[level_size * y + x];
-            if (kind == 0) continue;
-            const unsigned picture = view.no_pose_change ? 256u + kind : npc_picture(kind, level, x, y);
-            if (masked)
-                draw_tile_masked(pixels, level_size, sheet, *mask, picture, x, y);
-            else
-                draw_tile(pixels, level_size, sheet, picture, x, y);
+        const size_t first_overlay = next_overlay;
+        while (next_overlay < overlay_count && overlays[next_overlay].y == y) ++next_overlay;
+        for (int32_t r = 0; r < pictures.tile_height; ++r, row += row_bytes) {
+            draw_cell_row(row, pictures, cells + level_size * y, level_size, r);
+            for (size_t i = first_overlay; i < next_overlay; ++i)
+                draw_overlay_row(row, pictures, overlays[i].picture, overlays[i].x, r);
         }
     }
 }
@@ -59,7 +83,7 @@ void draw_settlement_slot(const settlement_job& job, int slot)
 {
     const map_slot& where = map_slots[job.group][slot];
     std::printf("[%s]\n", settlement_groups[job.group].locations[where.location]);
-    draw_settlement_level(job.image->pixels.data(), *job.sheet, job.mask, level_view(job.map_data, slot),
+    draw_settlement_level(*job.image, *job.pictures, level_view(job.map_data, slot),
                           block_view(job.npc_data, where.location, job.block_size), where.level, job.view);
 }
 
@@ -73,7 +97,7 @@ int write_settlement_slot(const settlement_job& job, int slot, std::string& name
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    if (save_bitmap_file(name.c_str(), *job.image, job.overwrite) < 0) {
+    if (save_bitmap_file(*job.output, name.c_str(), *job.image, job.overwrite) < 0) {
         std::printf("error: write bitmap file '%s'\n", name.c_str());
         return -1;
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "bitmap/output.hpp"
 #include "bitmap/tile_sheet.hpp"
 #include "settlement/npc_placement.hpp"
 
@@ -19,10 +20,10 @@ struct settlement_view {
     bool no_pose_change = false;
 };
 
-// Draws a level into `pixels` (32 tiles of the sheet across, the sheet's bytes per pixel):
+// Draws a level into the pixels of `image` (32 cells of `pictures` across, in their form):
 // the tiles with the night substitutions, then, unless view.no_npcs, the NPCs of `block`
-// placed at the hour, through `mask` when it has pixels.
-void draw_settlement_level(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* level,
+// placed at the hour, through the pictures' mask when they have one.
+void draw_settlement_level(bitmap_image& image, const picture_rows& pictures, const uint8_t* level,
                            const uint8_t* block, uint8_t level_code, const settlement_view& view);
 
 // One settlement group to be drawn and written, level slot by level slot.
@@ -32,8 +33,8 @@ struct settlement_job {
     const uint8_t* npc_data = nullptr;   // 8 blocks
     size_t block_size = npc_block_bytes;
     bitmap_image* image = nullptr;
-    const tile_sheet* sheet = nullptr;
-    const tile_sheet* mask = nullptr;    // null or without pixels: NPCs copied whole
+    const picture_rows* pictures = nullptr;  // without a mask: NPCs copied whole
+    output_file* output = nullptr;           // its buffer serves every level
     settlement_view view;
     bool overwrite = false;
     bool hour_in_names = true;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "bitmap/output.hpp"
 #include "bitmap/tile_sheet.hpp"
 
 constexpr int world_size = 256;            // tiles across and down
@@ -84,9 +85,12 @@ inline constexpr underworld_item underworld_items[4] = {
     {105, 225, 439}, {192, 80, 436}, {130, 65, 436}, {176, 184, 436},
 };
 
-// Draws a 256 x 256-tile map from `map_data` (65536 bytes, chunked through `chunk_table`,
-// or row by row without one) into `pixels` (256 tiles of the sheet wide), with the gates of
-// `phase_mask` and, with `items`, the Underworld items. Overlays replace their tile, or
-// are drawn over it through `mask` when a mask sheet is given.
-void draw_world_map(uint8_t* pixels, const tile_sheet& sheet, const tile_sheet* mask, const uint8_t* map_data,
-                    const int32_t* chunk_table, unsigned phase_mask, bool items);
+// Writes a 256 x 256-tile map from `map_data` (65536 bytes, chunked through `chunk_table`,
+// or row by row without one) as a BMP file with `header` and `palette`, drawn from
+// `pictures` with the gates of `phase_mask` and, with `items`, the Underworld items.
+// Overlays replace their tile, or are drawn over it through the pictures' mask when they
+// have one. The rows are drawn bottom-up straight into the output buffer, so no image of
+// the whole map is ever held. 0, or -1 after the writer's line.
+int write_world_map(output_file& out, const bitmap_header& header, const palette_entry* palette,
+                    const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table,
+                    unsigned phase_mask, bool items);

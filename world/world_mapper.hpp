@@ -9,13 +9,21 @@
 #include "bitmap/command_line.hpp"
 #include "world/world_map.hpp"
 
+enum world_option_id : option_id {
+    option_brit = world_option_base,
+    option_under,
+    option_gates,
+    option_phase,
+    option_items,
+};
+
 // The options of the world mappers beyond the common ones.
 inline constexpr option_spec world_options[] = {
-    {{"-b", "--brit"}, option_id::brit, "error: no output name"},
-    {{"-u", "--under"}, option_id::under, "error: no output name"},
-    {{"-g", "--gates"}, option_id::gates, nullptr},
-    {{"-p", "--phase"}, option_id::phase, "error: no phase value"},
-    {{"-i", "--items"}, option_id::items, nullptr},
+    {{"-b", "--brit"}, option_brit, "error: no output name"},
+    {{"-u", "--under"}, option_under, "error: no output name"},
+    {{"-g", "--gates"}, option_gates, nullptr},
+    {{"-p", "--phase"}, option_phase, "error: no phase value"},
+    {{"-i", "--items"}, option_items, nullptr},
 };
 
 struct world_settings {
@@ -23,14 +31,18 @@ struct world_settings {
     const char* outputs[2] = {world_maps[0].default_output, world_maps[1].default_output};
     unsigned phase_mask = 0;  // bit p - 1: the gate of phase p
     bool items = false;
-    bool overwrite = false;
 };
 
-// Reads the command line into `settings`. 0 to go on; -1 when the run ends with status 1
-// (usage printed, or an error line).
+// Takes the next option that neither the shared code nor the world layer applies, applying
+// theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with status 1.
+int next_world_option(argument_cursor& cursor, const mapper_program& program, world_settings& settings,
+                      parsed_argument& out);
+// Reads the whole command line of a mapper without options of its own into `settings`.
+// 0 to go on; -1 when the run ends with status 1 (usage printed, or an error line).
 int parse_world_command_line(int argc, char** argv, const mapper_program& program, world_settings& settings);
 
-// Draws world map `index` (0 surface, 1 Underworld) from `map_data` with the overlays the
-// settings give it, and writes it under its output name. 0, or -1 after the error lines.
-int draw_and_save_world_map(int index, const world_settings& settings, bitmap_image& image, const tile_sheet& sheet,
-                            const tile_sheet* mask, const uint8_t* map_data, const int32_t* chunk_table);
+// Draws world map `index` (0 surface, 1 Underworld) of `image`'s size and colours from
+// `map_data` with the overlays the settings give it, and writes it under its output name.
+// 0, or -1 after the error lines.
+int draw_and_save_world_map(int index, const world_settings& settings, output_file& out, const bitmap_image& image,
+                            const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table);

@@ -32,12 +32,15 @@ TEST(NumberRule, HoursAndPhases)
     }
 }
 
+constexpr option_id test_hour = edition_option_base + 1;
+constexpr option_id test_items = edition_option_base + 2;
 constexpr option_spec test_options[] = {
-    {{"-h", "--hour"}, option_id::hour, "error: no phase value"},
-    {{"-i", "--items"}, option_id::items, nullptr},
+    {{"-h", "--hour"}, test_hour, "error: no phase value"},
+    {{"-i", "--items"}, test_items, nullptr},
 };
-const option_table test_tables[] = {common_options, test_options};
-const char* const test_usage[] = {"usage: %s [options] [DATA-PATH]\n", "option:", "    read '%s' here\n", "last"};
+const option_table test_tables[] = {common_options, mask_options, test_options};
+const char* const test_usage[] = {"usage: %s [options] [DATA-PATH]\n", "option:", "    read '%s' here\n", "last",
+                                  "100% sure"};
 const char* const test_usage_arguments[] = {"zk-disk.img"};
 
 struct parse_outcome {
@@ -67,7 +70,7 @@ TEST(Options, MatchedExactlyFromLeftToRight)
 {
     parse_outcome o = parse({"-i", "--hour", "-i", "dir", "--items"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.ids, (std::vector<option_id>{option_id::items, option_id::hour, option_id::items}));
+    EXPECT_EQ(o.ids, (std::vector<option_id>{test_items, test_hour, test_items}));
     EXPECT_STREQ(o.settings.data_path, "dir");
 
     EXPECT_EQ(parse({"-i", "-"}).console, "error: unknown option '-'\n");
@@ -87,7 +90,7 @@ TEST(Options, MatchedExactlyFromLeftToRight)
 TEST(Options, TileSourceAndSettings)
 {
     parse_outcome o = parse({"-s", "a.bmp", "--shape-type-dungeon", "--no-remake-water", "--overwrite"});
-    EXPECT_TRUE(o.settings.tiles.use_shape_bitmap);
+    EXPECT_TRUE(o.settings.tiles.use_bitmaps);
     EXPECT_STREQ(o.settings.tiles.shape_bitmap, "a.bmp");
     EXPECT_EQ(o.settings.tiles.type, shape_type::dungeon);
     EXPECT_TRUE(o.settings.tiles.no_remake_water);
@@ -95,11 +98,30 @@ TEST(Options, TileSourceAndSettings)
     o = parse({"--shape-type-mirror-room", "--shape-type-normal", "--shape", "-x"});
     EXPECT_EQ(o.settings.tiles.type, shape_type::normal);
     EXPECT_STREQ(o.settings.tiles.shape_bitmap, "-x");  // an option argument is taken whatever it looks like
+
+    // The mask bitmap: -m turns bitmaps on too, -M clears the name, a later -m reads again.
+    o = parse({});
+    EXPECT_FALSE(o.settings.tiles.use_bitmaps);
+    EXPECT_STREQ(o.settings.tiles.shape_bitmap, "");  // never a null name
+    EXPECT_EQ(o.settings.tiles.mask_bitmap, nullptr);
+    o = parse({"-m", "m.bmp"});
+    EXPECT_TRUE(o.settings.tiles.use_bitmaps);
+    EXPECT_STREQ(o.settings.tiles.mask_bitmap, "m.bmp");
+    EXPECT_STREQ(o.settings.tiles.shape_bitmap, "");
+    o = parse({"--mask", "m.bmp", "--no-mask"});
+    EXPECT_TRUE(o.settings.tiles.use_bitmaps);
+    EXPECT_TRUE(o.settings.tiles.no_mask);
+    EXPECT_EQ(o.settings.tiles.mask_bitmap, nullptr);
+    o = parse({"-M", "-m", "n.bmp"});
+    EXPECT_TRUE(o.settings.tiles.no_mask);
+    EXPECT_STREQ(o.settings.tiles.mask_bitmap, "n.bmp");
+    EXPECT_EQ(parse({"-m"}).console, "error: no bitmap name\n");
 }
 
 TEST(Usage, FormatLinesTakeTheNameAndArguments)
 {
-    const std::string expected = "usage: %s [options] [DATA-PATH]\noption:\n    read 'zk-disk.img' here\nlast\n";
+    const std::string expected =
+        "usage: %s [options] [DATA-PATH]\noption:\n    read 'zk-disk.img' here\nlast\n100% sure\n";
     auto usage_for = [&](const char* name) {
         std::string text = expected;
         return text.replace(text.find("%s"), 2, name);

@@ -106,42 +106,107 @@ tile_sheet numbered_sheet()
     return sheet;
 }
 
-TEST(TileDrawing, PlainAndMaskedCopies)
+TEST(PictureRows, PlainAndMaskedCells)
 {
     const tile_sheet sheet = numbered_sheet();
-    std::vector<uint8_t> map(3 * 2 * 3 * 2, 0);  // 3 x 2 cells
-    draw_tile(map.data(), 3, sheet, 17, 2, 1);
-    const size_t cell = 3 * (2 * 3 + 2 * 2);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(map[cell + i], static_cast<uint8_t>(17 * 8 + i / 3 * 4 + i % 3));
-    for (size_t i = 0; i < cell; ++i) EXPECT_EQ(map[i], 0) << i;
+    picture_rows pictures;
+    ASSERT_EQ(make_picture_rows(pictures, sheet, nullptr, true), 0);
+    EXPECT_TRUE(pictures.packed);
+    EXPECT_EQ(pictures.row_bytes, 6u);
+    std::vector<uint8_t> row(3 * 2 * 3, 0);  // a row of 3 cells
+    const uint16_t cells[3] = {17, 0, 511};
+    draw_cell_row(row.data(), pictures, cells, 3, 0);
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 6; ++i)
+            EXPECT_EQ(row[6 * c + i], static_cast<uint8_t>(cells[c] * 8 + i / 3 * 4 + i % 3)) << c << " " << i;
 
-    // Where the mask is nonzero the map keeps its pixel.
+    // Without a mask an overlay covers its cell; through one, the map keeps its pixel where
+    // the mask is set.
+    draw_overlay_row(row.data(), pictures, 300, 1, 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(row[6 + i], static_cast<uint8_t>(300 * 8 + i / 3 * 4 + i % 3));
     tile_sheet mask;
     mask.pixels.assign(2 * 16 * 32, 0);
     mask.pixels[300 / 16 * 32 + 300 % 16 * 2 + 1] = 1;
-    draw_tile_masked(map.data(), 3, sheet, mask, 300, 2, 1);
+    ASSERT_EQ(make_picture_rows(pictures, sheet, &mask, true), 0);
+    draw_cell_row(row.data(), pictures, cells, 3, 0);
+    draw_overlay_row(row.data(), pictures, 300, 0, 0);
     for (int b = 0; b < 3; ++b) {
-        EXPECT_EQ(map[cell + b], static_cast<uint8_t>(300 * 8 + b));
-        EXPECT_EQ(map[cell + 3 + b], static_cast<uint8_t>(17 * 8 + 4 + b));
+        EXPECT_EQ(row[b], static_cast<uint8_t>(300 * 8 + b));
+        EXPECT_EQ(row[3 + b], static_cast<uint8_t>(17 * 8 + 4 + b));
+    }
+}
+
+// A cell row of 1- and 4-bit pictures of every small tile width, drawn and written as a BMP
+// row, must equal the row packed bit by bit here: packed pictures where the width allows,
+// in-memory pictures packed when written otherwise, with and without a mask.
+TEST(PictureRows, PackedFormsOfEveryWidth)
+{
+    for (int bit_count : {1, 4, 8}) {
+        for (int width = 1; width <= 17; ++width) {
+            SCOPED_TRACE(testing::Message() << bit_count << " bits, width " << width);
+            tile_sheet sheet;
+            sheet.tile_width = width;
+            sheet.tile_height = 2;
+            sheet.bit_count = bit_count;
+            sheet.bytes_per_pixel = 1;
+            sheet.pixels.resize(static_cast<size_t>(width) * 16 * 2 * 32);
+            const int values = bit_count == 1 ? 2 : bit_count == 4 ? 16 : 256;
+            for (size_t i = 0; i < sheet.pixels.size(); ++i) sheet.pixels[i] = static_cast<uint8_t>((i * 7 + i / 5) % values);
+            tile_sheet mask;
+            mask.pixels.resize(sheet.pixels.size());
+            for (size_t i = 0; i < mask.pixels.size(); ++i) mask.pixels[i] = (i * 3 + i / 7) % 4 == 0;
+            const uint16_t cells[4] = {1, 300, 17, 511};
+            for (bool masked : {false, true}) {
+                picture_rows pictures;
+                ASSERT_EQ(make_picture_rows(pictures, sheet, masked ? &mask : nullptr, true), 0);
+                EXPECT_EQ(pictures.packed, bit_count == 8 || (bit_count == 4 && width % 2 == 0) ||
+                                               (bit_count == 1 && width % 8 == 0));
+                // Expected pixels, one per byte: cells then picture 33 over cell 2.
+                std::vector<uint8_t> expected;
+                for (int c = 0; c < 4; ++c)
+                    for (int x = 0; x < width; ++x) {
+                        const size_t at = static_cast<size_t>(cells[c] / 16 * 2 + 1) * 16 * width + cells[c] % 16 * width + x;
+                        const size_t over = static_cast<size_t>(33 / 16 * 2 + 1) * 16 * width + 33 % 16 * width + x;
+                        expected.push_back(c == 2 && !(masked && mask.pixels[over]) ? sheet.pixels[over] : sheet.pixels[at]);
+                    }
+                std::vector<uint8_t> drawn(pictures.row_bytes * 4);
+                draw_cell_row(drawn.data(), pictures, cells, 4, 1);
+                draw_overlay_row(drawn.data(), pictures, 33, 2, 1);
+                std::vector<uint8_t> bits((expected.size() * bit_count + 7) / 8, 0);
+                for (size_t x = 0; x < expected.size(); ++x)
+                    for (int b = 0; b < bit_count; ++b)
+                        if (expected[x] >> (bit_count - 1 - b) & 1)
+                            bits[(x * bit_count + b) / 8] |= static_cast<uint8_t>(0x80 >> ((x * bit_count + b) % 8));
+                if (!pictures.packed) {
+                    std::vector<uint8_t> packed(bits.size());
+                    pack_pixels(packed.data(), drawn.data(), expected.size(), bit_count);
+                    drawn = packed;
+                }
+                EXPECT_EQ(drawn, bits) << (masked ? "masked" : "plain");
+            }
+        }
     }
 }
 
 TEST(MapImage, SizesBeyondTheFileFieldsAreRefused)
 {
     tile_sheet sheet = numbered_sheet();
+    picture_rows pictures;
+    ASSERT_EQ(make_picture_rows(pictures, sheet, nullptr, true), 0);
     bitmap_image image;
-    ASSERT_EQ(make_map_image(image, sheet, 256), 0);
+    ASSERT_EQ(make_map_image(image, sheet, pictures, 256), 0);
     EXPECT_EQ(image.width, 512u);
     EXPECT_EQ(image.height, 256u);
     EXPECT_EQ(image.byte_size, 512u * 256 * 3);
+    EXPECT_EQ(image.pixels.size(), 512u * 256 * 3);
     EXPECT_EQ(image.palette, nullptr);
 
     sheet.tile_width = sheet.tile_height = 4096;  // 1 M x 1 M pixels
-    EXPECT_EQ(console_of([&] { EXPECT_EQ(make_map_image(image, sheet, 256), -1); }), "error: memory exhausted!\n");
+    EXPECT_EQ(console_of([&] { EXPECT_EQ(describe_map_image(image, sheet, 256), -1); }), "error: memory exhausted!\n");
     sheet.tile_width = sheet.tile_height = 128;   // 32768 x 32768 x 4 bytes + header
     sheet.bit_count = 32;
     sheet.bytes_per_pixel = 4;
-    EXPECT_EQ(console_of([&] { EXPECT_EQ(make_map_image(image, sheet, 256), -1); }), "error: memory exhausted!\n");
+    EXPECT_EQ(console_of([&] { EXPECT_EQ(describe_map_image(image, sheet, 256), -1); }), "error: memory exhausted!\n");
 }
 
 } // namespace

@@ -172,7 +172,7 @@ TEST(PcTiles, FileLengthsAndMessages)
     EXPECT_EQ(console_of([&] { load_pc_tile_source(settings, sheet, random); }),
               "error: open 'no-such-tiles'\nerror: read shape data 'no-such-tiles'\n");
     settings.shape_bitmap = "no-such.bmp";
-    settings.use_shape_bitmap = true;
+    settings.use_bitmaps = true;
     EXPECT_EQ(console_of([&] { load_pc_tile_source(settings, sheet, random); }),
               "error: open 'no-such.bmp'\nerror: read shape bitmap 'no-such.bmp'\n");
 }

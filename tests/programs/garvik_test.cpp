@@ -38,15 +38,17 @@ expected_group_files expected_files(const tile_sheet& sheet, unsigned groups, co
         for (int slot = 0; slot < 16; ++slot) {
             const map_slot& where = map_slots[group][slot];
             const char* location = settlement_groups[group].locations[where.location];
-            std::vector<uint8_t> pixels(static_cast<size_t>(sheet.bytes_per_pixel) * 32 * 32 * sheet.tile_width *
-                                        sheet.tile_height);
+            picture_rows pictures;
+            EXPECT_EQ(make_picture_rows(pictures, sheet, nullptr, false), 0);
+            bitmap_image image;
+            EXPECT_EQ(make_map_image(image, sheet, pictures, level_size), 0);
             expected.console += "[" + std::string(location) + "]\n";
             expected.console += console_of([&] {
-                draw_settlement_level(pixels.data(), sheet, nullptr, level_view(map.data(), slot),
+                draw_settlement_level(image, pictures, level_view(map.data(), slot),
                                       block_view(npcs.data(), where.location, 576), where.level, view);
             });
             make_settlement_file_name(name, location, level_name(where.level), view.hour, true);
-            expected.pixels[name] = pixels;
+            expected.pixels[name] = image.pixels;
         }
     }
     return expected;

@@ -16,10 +16,22 @@ std::vector<uint8_t> expected_map(const tile_sheet& sheet, int index, unsigned p
     std::vector<uint8_t> data(world_map_bytes);
     const world_map_entry& entry = world_maps[index];
     EXPECT_EQ(read_data_file(sample_pc_dir().c_str(), entry.data_file, data.data(), entry.pc_bytes), 0);
+    picture_rows pictures;
+    EXPECT_EQ(make_picture_rows(pictures, sheet, nullptr, true), 0);
     bitmap_image image;
-    EXPECT_EQ(make_map_image(image, sheet, world_size), 0);
-    draw_world_map(image.pixels.data(), sheet, nullptr, data.data(), entry.pc_chunk_table, phase_mask, items);
-    return image.pixels;
+    EXPECT_EQ(describe_map_image(image, sheet, world_size), 0);
+    bitmap_header header;
+    EXPECT_EQ(make_bitmap_header(header, image.width, image.height, image.bit_count), 0);
+    std::FILE* file = std::tmpfile();
+    output_file out;
+    attach_output_stream(out, file);
+    EXPECT_EQ(write_world_map(out, header, image.palette, pictures, data.data(), entry.pc_chunk_table, phase_mask, items),
+              0);
+    std::rewind(file);
+    std::vector<uint8_t> pixels;
+    EXPECT_EQ(read_bitmap(file, header, nullptr, &pixels, false), 0);
+    std::fclose(file);
+    return pixels;
 }
 
 tile_sheet pc_sheet(bool cga, shape_type type = shape_type::normal, bool no_remake = false)

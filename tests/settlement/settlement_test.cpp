@@ -211,13 +211,17 @@ TEST(LevelDrawing, NightSubstitutionsAndNpcPictures)
     std::vector<uint8_t> block(576, 0);
     put_npc(block, 0, 64, 6, 6);
     put_npc(block, 1, 64, 8, 8);
-    std::vector<uint8_t> pixels(2048);
+    picture_rows pictures;
+    ASSERT_EQ(make_picture_rows(pictures, sheet, nullptr, true), 0);
+    bitmap_image image;
+    ASSERT_EQ(make_map_image(image, sheet, pictures, level_size), 0);
+    const std::vector<uint8_t>& pixels = image.pixels;
     auto at = [&](int x, int y) { return pixels[2 * (32 * y + x)] | pixels[2 * (32 * y + x) + 1] << 8; };
     for (unsigned hour : {0u, 4u, 5u, 12u, 19u, 20u, 23u}) {
         SCOPED_TRACE(hour);
         const bool night = hour <= 4 || hour >= 20;
         EXPECT_EQ(console_of([&] {
-                      draw_settlement_level(pixels.data(), sheet, nullptr, level.tiles.data(), block.data(), 0,
+                      draw_settlement_level(image, pictures, level.tiles.data(), block.data(), 0,
                                             settlement_view{hour, false, false});
                   }),
                   "");
@@ -229,10 +233,10 @@ TEST(LevelDrawing, NightSubstitutionsAndNpcPictures)
         EXPECT_EQ(at(6, 6), 352);  // pose change on tile 132
         EXPECT_EQ(at(8, 8), 320);  // decided by the stored tile 72
     }
-    draw_settlement_level(pixels.data(), sheet, nullptr, level.tiles.data(), block.data(), 0,
+    draw_settlement_level(image, pictures, level.tiles.data(), block.data(), 0,
                           settlement_view{12, false, true});
     EXPECT_EQ(at(6, 6), 320);
-    draw_settlement_level(pixels.data(), sheet, nullptr, level.tiles.data(), block.data(), 0,
+    draw_settlement_level(image, pictures, level.tiles.data(), block.data(), 0,
                           settlement_view{12, true, false});
     EXPECT_EQ(at(6, 6), 132);
     EXPECT_EQ(at(8, 8), 72);
@@ -241,7 +245,8 @@ TEST(LevelDrawing, NightSubstitutionsAndNpcPictures)
     tile_sheet mask;
     mask.pixels.assign(512, 0);
     mask.pixels[352] = 1;
-    draw_settlement_level(pixels.data(), sheet, &mask, level.tiles.data(), block.data(), 0,
+    ASSERT_EQ(make_picture_rows(pictures, sheet, &mask, true), 0);
+    draw_settlement_level(image, pictures, level.tiles.data(), block.data(), 0,
                           settlement_view{12, false, false});
     EXPECT_EQ(at(6, 6), 132);
     EXPECT_EQ(at(8, 8), 320);

@@ -21,9 +21,31 @@ tile_sheet numbered_sheet()
 }
 
 struct drawn_map {
-    std::vector<uint8_t> pixels = std::vector<uint8_t>(2 * 256 * 256, 0xEE);
+    std::vector<uint8_t> pixels;
     unsigned at(int x, int y) const { return pixels[2 * (y * 256 + x)] | pixels[2 * (y * 256 + x) + 1] << 8; }
 };
+
+// The map as written into a BMP file and read back.
+drawn_map draw(const tile_sheet& sheet, const tile_sheet* mask, const std::vector<uint8_t>& data,
+               const int32_t* chunk_table, unsigned phase_mask, bool items)
+{
+    picture_rows pictures;
+    EXPECT_EQ(make_picture_rows(pictures, sheet, mask, true), 0);
+    bitmap_image image;
+    EXPECT_EQ(describe_map_image(image, sheet, world_size), 0);
+    bitmap_header header;
+    EXPECT_EQ(make_bitmap_header(header, image.width, image.height, image.bit_count), 0);
+    std::FILE* file = std::tmpfile();
+    output_file out;
+    attach_output_stream(out, file);
+    EXPECT_EQ(write_world_map(out, header, image.palette, pictures, data.data(), chunk_table, phase_mask, items), 0);
+    std::rewind(file);
+    drawn_map map;
+    bitmap_header read_header;
+    EXPECT_EQ(read_bitmap(file, read_header, nullptr, &map.pixels, false), 0);
+    std::fclose(file);
+    return map;
+}
 
 TEST(WorldMap, SurfaceChunkTable)
 {
@@ -42,8 +64,7 @@ TEST(WorldMap, ChunksAbsentAreasAndRows)
     const tile_sheet sheet = numbered_sheet();
     std::vector<uint8_t> data(world_map_bytes);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 256 * 7 + i % 256);
-    drawn_map map;
-    draw_world_map(map.pixels.data(), sheet, nullptr, data.data(), surface_chunk_table.data(), 0, false);
+    drawn_map map = draw(sheet, nullptr, data, surface_chunk_table.data(), 0, false);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 32; ++x) ASSERT_EQ(map.at(x, y), 1u) << x << "," << y;
     // Position 2 is stored chunk 0; position 255 is chunk 204.
@@ -52,12 +73,12 @@ TEST(WorldMap, ChunksAbsentAreasAndRows)
     EXPECT_EQ(map.at(255, 255), data[204 * 256 + 255]);
     EXPECT_EQ(map.at(240, 241), data[204 * 256 + 16 + 0]);
 
-    draw_world_map(map.pixels.data(), sheet, nullptr, data.data(), underworld_chunk_table.data(), 0, false);
+    map = draw(sheet, nullptr, data, underworld_chunk_table.data(), 0, false);
     EXPECT_EQ(map.at(0, 0), data[0]);
     EXPECT_EQ(map.at(17, 1), data[256 + 16 + 1]);
     EXPECT_EQ(map.at(100, 200), data[(12 * 16 + 6) * 256 + 8 * 16 + 4]);
 
-    draw_world_map(map.pixels.data(), sheet, nullptr, data.data(), nullptr, 0, false);  // row by row
+    map = draw(sheet, nullptr, data, nullptr, 0, false);  // row by row
     EXPECT_EQ(map.at(17, 1), data[256 + 17]);
     EXPECT_EQ(map.at(100, 200), data[200 * 256 + 100]);
 }
@@ -67,8 +88,7 @@ TEST(WorldMap, GatesOfChosenPhasesAndItems)
     const tile_sheet sheet = numbered_sheet();
     const std::vector<uint8_t> data(world_map_bytes, 4);
     auto overlays = [&](unsigned phase_mask, bool items) {
-        drawn_map map;
-        draw_world_map(map.pixels.data(), sheet, nullptr, data.data(), nullptr, phase_mask, items);
+        const drawn_map map = draw(sheet, nullptr, data, nullptr, phase_mask, items);
         std::vector<std::tuple<int, int, unsigned>> found;
         for (int y = 0; y < 256; ++y)
             for (int x = 0; x < 256; ++x)
@@ -86,8 +106,7 @@ TEST(WorldMap, GatesOfChosenPhasesAndItems)
     tile_sheet mask;
     mask.pixels.assign(512, 0);
     mask.pixels[220] = 1;
-    drawn_map map;
-    draw_world_map(map.pixels.data(), sheet, &mask, data.data(), nullptr, 0xFF, true);
+    const drawn_map map = draw(sheet, &mask, data, nullptr, 0xFF, true);
     EXPECT_EQ(map.at(224, 133), 4u);
     EXPECT_EQ(map.at(105, 225), 439u);
 }
