@@ -32,13 +32,24 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> read_file(const std::string& path);
 
 struct program_run {
-    int status = -1;
+    int status = -1;         // exit status, or -1 when a signal ended the program
+    int signal = 0;          // the signal that ended it
     std::string output;
+    long peak_kb = 0;        // its maximum resident set
+};
+
+// How a run's standard streams are connected.
+struct program_io {
+    std::string input;        // fed on standard input
+    bool input_pipe = false;  // through a pipe (not a file that can be sized)
+    std::string output_path;  // standard output goes there instead of being captured
 };
 
 // Runs `program` with `arguments` in directory `dir`, feeding `input` on standard input.
 program_run run_program(const std::string& program, const std::vector<std::string>& arguments,
                         const std::string& dir, const std::string& input = "");
+program_run run_program(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::string& dir, const program_io& io);
 
 // Splits console output into lines (without their line ends).
 std::vector<std::string> lines_of(const std::string& text);
