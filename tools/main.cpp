@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     }
     sample::sample_data data;
     sample::build_sample_data(data);
-    if (sample::write_pc_files(data, argv[1]) < 0 || sample::write_x68k_files(data, argv[1]) < 0)
+    if (sample::write_pc_files(data, argv[1]) < 0 || sample::write_x68k_files(data, argv[1]) < 0 ||
+        sample::write_apple2_files(data, argv[1]) < 0)
         return 1;
     std::printf("sample data written to '%s'\n", argv[1]);
     return 0;
