@@ -10,7 +10,10 @@
 #include "fat12_image.hpp"
 #include "sample_data.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace sample {
@@ -133,6 +136,7 @@ std::vector<uint8_t> stale_bytes(size_t size)
 struct disk_file {
     std::string name;
     std::vector<uint8_t> bytes;
+    size_t expected_size;
     std::vector<cluster_run> runs;
 };
 
@@ -167,21 +171,20 @@ int write_x68k_files(const sample_data& data, const std::filesystem::path& out_d
     // deleted file left behind (98 .. 137), NPC.CH in three pieces, the
     // last one going back down the disk, CASTLE.NPC split in two, a free
     // cluster (199) between files, and UNDER.DAT in the disk's last clusters.
-    std::vector<disk_file> files = {
-        {"TILES.CH", encode_ch_file(data.tiles, 0, 3, false), {{2, 97}}},
-        {"NPC.CH", encode_ch_file(data.tiles, 256, 4, true), {{114, 137}, {200, 263}, {140, 179}}},
-        {"CASTLE.DAT", data.groups[0].map, {{98, 113}}},
-        {"CASTLE.NPC", data.groups[0].npc, {{138, 139}, {180, 182}}},
-        {"DWELLING.DAT", data.groups[1].map, {{183, 198}}},
-        {"DWELLING.NPC", data.groups[1].npc, {{264, 268}}},
-        {"KEEP.DAT", data.groups[2].map, {{269, 284}}},
-        {"KEEP.NPC", data.groups[2].npc, {{285, 289}}},
-        {"TOWNE.DAT", data.groups[3].map, {{290, 305}}},
-        {"TOWNE.NPC", data.groups[3].npc, {{306, 310}}},
-        {"BRIT.DAT", encode_rows(data.surface, true), {{311, 374}}},
-        {"UNDER.DAT", encode_rows(data.underworld, false), {{fat_last_cluster - 63, fat_last_cluster}}},
+    const std::vector<disk_file> files = {
+        {"TILES.CH", encode_ch_file(data.tiles, 0, 3, false), 98304, {{2, 97}}},
+        {"NPC.CH", encode_ch_file(data.tiles, 256, 4, true), 131072, {{114, 137}, {200, 263}, {140, 179}}},
+        {"CASTLE.DAT", data.groups[0].map, 16384, {{98, 113}}},
+        {"CASTLE.NPC", data.groups[0].npc, 4608, {{138, 139}, {180, 182}}},
+        {"DWELLING.DAT", data.groups[1].map, 16384, {{183, 198}}},
+        {"DWELLING.NPC", data.groups[1].npc, 4608, {{264, 268}}},
+        {"KEEP.DAT", data.groups[2].map, 16384, {{269, 284}}},
+        {"KEEP.NPC", data.groups[2].npc, 4608, {{285, 289}}},
+        {"TOWNE.DAT", data.groups[3].map, 16384, {{290, 305}}},
+        {"TOWNE.NPC", data.groups[3].npc, 4608, {{306, 310}}},
+        {"BRIT.DAT", encode_rows(data.surface, true), 65536, {{311, 374}}},
+        {"UNDER.DAT", encode_rows(data.underworld, false), 65536, {{fat_last_cluster - 63, fat_last_cluster}}},
     };
-    const size_t expected_sizes[] = {98304, 131072, 16384, 4608, 16384, 4608, 16384, 4608, 16384, 4608, 65536, 65536};
 
     // The deleted file's data: only the clusters that no file took again
     // still hold it; its chain is freed.
@@ -190,9 +193,9 @@ int write_x68k_files(const sample_data& data, const std::filesystem::path& out_d
         volume.image[size_t(fat_first_data_sector + 98 - 2) * fat_bytes_per_sector + i] = stale[i];
 
     for (size_t i = 0; i < files.size(); ++i) {
-        if (files[i].bytes.size() != expected_sizes[i]) {
+        if (files[i].bytes.size() != files[i].expected_size) {
             std::printf("error: '%s' would be %zu bytes, not %zu\n", files[i].name.c_str(), files[i].bytes.size(),
-                        expected_sizes[i]);
+                        files[i].expected_size);
             return -1;
         }
         if (fat_place_file(volume, files[i].name, files[i].bytes, files[i].runs) < 0)
@@ -220,7 +223,8 @@ int write_x68k_files(const sample_data& data, const std::filesystem::path& out_d
                       uint32_t(files[i].bytes.size()));
 
     std::vector<uint8_t> fdi = fdi_header();
-    fdi.insert(fdi.end(), volume.image.begin(), volume.image.end());
+    fdi.resize(fdi.size() + volume.image.size());
+    std::copy(volume.image.begin(), volume.image.end(), fdi.end() - std::ptrdiff_t(volume.image.size()));
     if (write_output_file(dir / "zk-britannia.xdf", volume.image, fat_image_bytes) < 0 ||
         write_output_file(dir / "ZK_Britania.fdi", fdi, fat_image_bytes + 4096) < 0)
         return -1;
