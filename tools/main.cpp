@@ -1,5 +1,6 @@
-// make_sample_data OUTDIR: writes a complete synthetic PC data directory to
-// OUTDIR/pc for the map extractors' end-to-end tests.
+// make_sample_data OUTDIR: writes a complete synthetic data set of every
+// edition for the map extractors' tests: OUTDIR/pc and OUTDIR/pc-decoded,
+// OUTDIR/x68k, OUTDIR/apple2.
 
 #include "sample_data.hpp"
 
@@ -25,8 +26,9 @@ int main(int argc, char** argv)
     }
     sample::sample_data data;
     sample::build_sample_data(data);
-    if (sample::write_pc_files(data, argv[1]) < 0)
+    if (sample::write_pc_files(data, argv[1]) < 0 || sample::write_x68k_files(data, argv[1]) < 0 ||
+        sample::write_apple2_files(data, argv[1]) < 0)
         return 1;
-    std::printf("sample data written to '%s/pc'\n", argv[1]);
+    std::printf("sample data written to '%s'\n", argv[1]);
     return 0;
 }

@@ -1,10 +1,11 @@
-// The PC edition's files: the decoded EGA and CGA tile files, the chunked
-// world maps and the settlement map and NPC files, under their own names.
+// The PC edition's files as the game ships them: the LZW-compressed EGA and
+// CGA tile files, the chunked world maps and the settlement map and NPC
+// files, under their own names; beside them the decoded tile files that the
+// mappers read.
 
+#include "lzw_encode.hpp"
 #include "sample_data.hpp"
 
-#include <cstdio>
-#include <fstream>
 #include <string>
 
 namespace sample {
@@ -68,44 +69,31 @@ std::vector<uint8_t> encode_chunks(const world_map& map, bool surface)
     return out;
 }
 
-int write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, size_t expected)
-{
-    if (bytes.size() != expected) {
-        std::printf("error: '%s' would be %zu bytes, not %zu\n", path.string().c_str(), bytes.size(), expected);
-        return -1;
-    }
-    std::ofstream out(path, std::ios::binary);
-    for (uint8_t b : bytes)
-        out.put(char(b));
-    out.close();
-    if (!out) {
-        std::printf("error: write '%s'\n", path.string().c_str());
-        return -1;
-    }
-    return 0;
-}
-
 }  // namespace
 
 int write_pc_files(const sample_data& data, const std::filesystem::path& out_dir)
 {
     const std::filesystem::path dir = out_dir / "pc";
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        std::printf("error: create '%s'\n", dir.string().c_str());
+    const std::filesystem::path decoded = out_dir / "pc-decoded";
+    if (make_output_dir(dir) < 0 || make_output_dir(decoded) < 0)
         return -1;
-    }
-    if (write_file(dir / "TILES.16", encode_ega_tiles(data.tiles), 65536) < 0 ||
-        write_file(dir / "TILES.4", encode_cga_tiles(data.tiles), 32768) < 0 ||
-        write_file(dir / "BRIT.DAT", encode_chunks(data.surface, true), 52480) < 0 ||
-        write_file(dir / "UNDER.DAT", encode_chunks(data.underworld, false), 65536) < 0)
+    const std::vector<uint8_t> ega = encode_ega_tiles(data.tiles);
+    const std::vector<uint8_t> cga = encode_cga_tiles(data.tiles);
+    // TILES.16 lets the dictionary fill up and stay full; TILES.4 also
+    // resets it now and then, a little after it has filled.
+    const std::vector<uint8_t> ega_packed = lzw_encode(ega.data(), ega.size());
+    const std::vector<uint8_t> cga_packed = lzw_encode(cga.data(), cga.size(), lzw_options{.reset_every = 4000});
+    if (write_output_file(decoded / "TILES.16", ega, 65536) < 0 ||
+        write_output_file(decoded / "TILES.4", cga, 32768) < 0 ||
+        write_output_file(dir / "TILES.16", ega_packed, ega_packed.size()) < 0 ||
+        write_output_file(dir / "TILES.4", cga_packed, cga_packed.size()) < 0 ||
+        write_output_file(dir / "BRIT.DAT", encode_chunks(data.surface, true), 52480) < 0 ||
+        write_output_file(dir / "UNDER.DAT", encode_chunks(data.underworld, false), 65536) < 0)
         return -1;
-    const char* names[4] = {"CASTLE", "DWELLING", "KEEP", "TOWNE"};
     for (size_t g = 0; g < 4; ++g) {
-        std::string base = names[g];
-        if (write_file(dir / (base + ".DAT"), data.groups[g].map, size_t(levels_per_group * level_bytes)) < 0 ||
-            write_file(dir / (base + ".NPC"), data.groups[g].npc, size_t(locations_per_group * npc_block_bytes)) < 0)
+        const std::string base = group_file_base[g];
+        if (write_output_file(dir / (base + ".DAT"), data.groups[g].map, size_t(levels_per_group * level_bytes)) < 0 ||
+            write_output_file(dir / (base + ".NPC"), data.groups[g].npc, size_t(locations_per_group * npc_block_bytes)) < 0)
             return -1;
     }
     return 0;

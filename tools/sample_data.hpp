@@ -120,8 +120,34 @@ struct sample_data {
 
 void build_sample_data(sample_data& data);
 
-// Writes OUTDIR/pc/...; returns 0 or -1 after printing a line.
+// The edition writers. Each returns 0, or -1 after printing a line.
+// OUTDIR/pc (as shipped, tile files compressed) and OUTDIR/pc-decoded.
 int write_pc_files(const sample_data& data, const std::filesystem::path& out_dir);
+// OUTDIR/x68k: the FAT12 floppy image as .xdf and as .fdi.
+int write_x68k_files(const sample_data& data, const std::filesystem::path& out_dir);
+// OUTDIR/apple2: the program disk and the four settlement disks.
+int write_apple2_files(const sample_data& data, const std::filesystem::path& out_dir);
+
+// File names of the settlement groups without the extension, by group.
+extern const char* const group_file_base[4];
+
+// Creates a directory (and its parents); 0 or -1 after printing a line.
+int make_output_dir(const std::filesystem::path& dir);
+// Writes a file of exactly expected bytes; 0 or -1 after printing a line.
+int write_output_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, size_t expected);
+
+// Little-endian stores, byte by byte.
+inline void put_le16(std::vector<uint8_t>& buf, size_t at, unsigned value)
+{
+    buf[at] = uint8_t(value & 0xFF);
+    buf[at + 1] = uint8_t((value >> 8) & 0xFF);
+}
+
+inline void put_le32(std::vector<uint8_t>& buf, size_t at, uint32_t value)
+{
+    for (size_t k = 0; k < 4; ++k)
+        buf[at + k] = uint8_t((value >> (8 * k)) & 0xFF);
+}
 
 // ---------------------------------------------------------- small helpers
 
