@@ -1,10 +1,15 @@
-// Reading PC data files and decoding the PC tile files.
+// Reading PC data files and the PC tile files, decoded or compressed.
 #include "pc_data.hpp"
 
+#include <dirent.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
+
+#include "lzw_decode.hpp"
 
 namespace {
 
@@ -90,18 +95,132 @@ void decode_tiles(tile_sheet& sheet, const uint8_t* file, int bits, bool no_wate
     }
 }
 
+// data_path + '/' + name, or name alone without a data path. May throw std::bad_alloc.
+std::string data_path_join(const char* data_path, const char* name)
+{
+    return data_path ? std::string(data_path) + '/' + name : std::string(name);
+}
+
+unsigned char ascii_lower(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+bool same_name_ignoring_case(const char* a, const char* b)
+{
+    for (;; ++a, ++b) {
+        if (ascii_lower(*a) != ascii_lower(*b)) return false;
+        if (*a == 0) return true;
+    }
+}
+
+// Looks in `directory` for the entries named `name` in any letter case. 1 with the name in
+// `entry` when there is exactly one; 0 when there is none, more than one (no guessing), or
+// the directory cannot be read; -1 when memory runs out.
+int find_entry_ignoring_case(const char* directory, const char* name, std::string& entry)
+{
+    DIR* dir = opendir(directory);
+    if (!dir) return 0;
+    int matches = 0;
+    int status = 0;
+    while (const dirent* item = readdir(dir)) {
+        if (!same_name_ignoring_case(item->d_name, name)) continue;
+        if (++matches > 1) break;
+        try {
+            entry = item->d_name;
+        } catch (const std::bad_alloc&) {
+            status = -1;
+            break;
+        }
+    }
+    closedir(dir);
+    if (status < 0) return -1;
+    return matches == 1 ? 1 : 0;
+}
+
+// The largest tile file read: a decoded "TILES.16". A compressed file is always shorter
+// than the length it states, so reading this much also reads any compressed file whole.
+constexpr size_t largest_tile_file = 65536;
+
+// Whether `file` (its first bytes, up to the largest tile file) is a compressed tile file: it
+// states the decoded length of one of the two tile files, is shorter than that, and its
+// first code is a reset (9 bits: byte 4 zero, bit 0 of byte 5 set).
+bool is_compressed_tile_file(const std::vector<uint8_t>& file)
+{
+    const uint32_t stated = lzw_stated_length(file.data(), file.size());
+    return (stated == cga_format.file_bytes || stated == ega_format.file_bytes) && file.size() < stated &&
+           file.size() > lzw_header_bytes + 1 && file[lzw_header_bytes] == 0 && (file[lzw_header_bytes + 1] & 1) != 0;
+}
+
+// Reads the tile file at `path` into `file`: its first 65536 bytes as they stand, or all
+// its decoded bytes when it is compressed. Prints its line on failure; 0 or -1.
+int read_tile_file(const char* path, std::vector<uint8_t>& file)
+{
+    try {
+        file.resize(largest_tile_file);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    std::FILE* stream = std::fopen(path, "rb");
+    if (!stream) {
+        std::printf("error: open '%s'\n", path);
+        return -1;
+    }
+    const size_t read = std::fread(file.data(), 1, file.size(), stream);
+    const bool failed = std::ferror(stream) != 0;
+    std::fclose(stream);
+    if (failed) {
+        std::printf("error: read '%s'\n", path);
+        return -1;
+    }
+    file.resize(read);
+    if (!is_compressed_tile_file(file)) return 0;
+
+    std::vector<uint8_t> decoded;
+    const int status = lzw_decode(file.data(), file.size(), largest_tile_file, decoded);
+    if (status == lzw_memory_exhausted) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    if (status < 0) {
+        std::printf("error: decode '%s'\n", path);
+        return -1;
+    }
+    file.swap(decoded);
+    return 0;
+}
+
 } // namespace
 
 int read_data_file(const char* data_path, const char* name, uint8_t* buffer, size_t size)
 {
     std::string path;
     try {
-        path = data_path ? std::string(data_path) + '/' + name : std::string(name);
+        path = data_path_join(data_path, name);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
     std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (!stream && errno == ENOENT) {
+        // Copied off a DOS disk, the files may bear the same names in another case.
+        std::string entry;
+        int found = find_entry_ignoring_case(data_path ? data_path : ".", name, entry);
+        if (found > 0) {
+            try {
+                path = data_path_join(data_path, entry.c_str());
+            } catch (const std::bad_alloc&) {
+                found = -1;
+            }
+        }
+        if (found < 0) {
+            std::printf("error: memory exhausted!\n");
+            return -1;
+        }
+        if (found > 0) stream = std::fopen(path.c_str(), "rb");
+    }
     if (!stream) {
         std::printf("error: open '%s'\n", path.c_str());
         return -1;
@@ -135,19 +254,12 @@ int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga
     try {
         sheet.pixels.assign(sheet_bytes, 0);
         sheet.palette.assign(std::begin(pc_palette), std::end(pc_palette));
-        file.resize(format.file_bytes);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    std::FILE* stream = std::fopen(path, "rb");
-    if (!stream) {
-        std::printf("error: open '%s'\n", path);
-        return -1;
-    }
-    const size_t read = std::fread(file.data(), 1, file.size(), stream);
-    std::fclose(stream);
-    if (read != file.size()) {
+    if (read_tile_file(path, file) < 0) return -1;
+    if (file.size() < format.file_bytes) {
         std::printf("error: read '%s'\n", path);
         return -1;
     }

@@ -1,10 +1,20 @@
 // PC data files and the decoding of the CGA and EGA tile files.
+#include <filesystem>
+
 #include "pc/pc_data.hpp"
-#include "support/test_support.hpp"
+#include "pc_test_support.hpp"
 
 namespace {
 
 constexpr size_t ega_tile = 128, cga_tile = 64;
+
+// A tile file of `size` bytes of asymmetric content.
+std::vector<uint8_t> noise_tiles(size_t size)
+{
+    std::vector<uint8_t> file(size);
+    for (size_t i = 0; i < size; ++i) file[i] = uint8_t((i * 7 + i / 2048 * 13) % 251);
+    return file;
+}
 
 // Pixel (x, y) of tile n in a 16 x 16-pixel PC sheet.
 uint8_t pixel(const tile_sheet& sheet, int n, int x, int y)
@@ -153,6 +163,80 @@ TEST(PcTiles, RandomDotsShareOnePatternAndRepeat)
     EXPECT_EQ(pixel(cga.sheet, 489, 0, 0), 5);
 }
 
+TEST(PcTiles, CompressedFilesGiveTheDecodedFilesSheets)
+{
+    scratch_dir dir;
+    for (bool cga : {false, true}) {
+        const std::vector<uint8_t>& file = sample_tile_file(cga);
+        for (shape_type type : {shape_type::normal, shape_type::dungeon, shape_type::mirror_room}) {
+            for (bool no_remake : {false, true}) {
+                SCOPED_TRACE(testing::Message() << cga << " " << int(type) << " " << no_remake);
+                const loaded plain = load(dir, file, cga, type, no_remake);
+                const loaded packed = load(dir, lzw_compressed(file, no_remake ? 700 : 0), cga, type, no_remake);
+                ASSERT_EQ(plain.status, 0);
+                ASSERT_EQ(packed.status, 0);
+                EXPECT_EQ(packed.console, "");
+                EXPECT_TRUE(packed.sheet.pixels == plain.sheet.pixels);
+                EXPECT_EQ(packed.random.value, plain.random.value);
+            }
+        }
+    }
+    // CGA tiles from an EGA-sized file use its first 32768 bytes, compressed or not.
+    const std::vector<uint8_t> ega_sized = noise_tiles(65536);
+    const loaded plain = load(dir, ega_sized, true);
+    const loaded packed = load(dir, lzw_compressed(ega_sized), true);
+    ASSERT_EQ(plain.status, 0);
+    ASSERT_EQ(packed.status, 0);
+    EXPECT_TRUE(packed.sheet.pixels == plain.sheet.pixels);
+    const std::vector<uint8_t> first_half(ega_sized.begin(), ega_sized.begin() + 32768);
+    EXPECT_TRUE(packed.sheet.pixels == load(dir, first_half, true).sheet.pixels);
+}
+
+TEST(PcTiles, CompressedFileFailuresAndLookAlikes)
+{
+    scratch_dir dir;
+    const std::string ega_path = dir / "TILES.16";
+    const std::string read_failed = "error: read '" + ega_path + "'\n";
+    // EGA tiles from a CGA-sized file fail as a short read, compressed or not.
+    const std::vector<uint8_t>& cga = sample_tile_file(true);
+    EXPECT_EQ(load(dir, cga, false).console, read_failed);
+    const loaded packed_cga = load(dir, lzw_compressed(cga), false);
+    EXPECT_EQ(packed_cga.status, -1);
+    EXPECT_EQ(packed_cga.console, read_failed);
+
+    // A compressed file that does not decode, alone and under the mappers' tile loading.
+    std::vector<uint8_t> cut = lzw_compressed(sample_tile_file(false));
+    cut.pop_back();
+    const loaded broken = load(dir, cut, false);
+    EXPECT_EQ(broken.status, -1);
+    EXPECT_EQ(broken.console, "error: decode '" + ega_path + "'\n");
+    tile_sheet sheet;
+    rand15_state random;
+    tile_source_settings settings;
+    settings.tile_file = ega_path.c_str();
+    EXPECT_EQ(console_of([&] { EXPECT_EQ(load_pc_tile_source(settings, sheet, random), -1); }),
+              "error: decode '" + ega_path + "'\nerror: read shape data '" + ega_path + "'\n");
+
+    // Files that only look compressed are read as they stand: a short one fails the EGA read.
+    const std::vector<uint8_t> packed = lzw_compressed(sample_tile_file(false));
+    auto changed = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> file = packed;
+        file[at] = value;
+        return file;
+    };
+    for (const std::vector<uint8_t>& look_alike : {changed(0, 0xFF), changed(2, 2), changed(4, 1), changed(5, 0x02)}) {
+        const loaded result = load(dir, look_alike, false);
+        EXPECT_EQ(result.console, read_failed);
+    }
+    // A file as long as the length it states is a decoded file.
+    std::vector<uint8_t> full = packed;
+    full.resize(65536, 0);
+    const loaded long_file = load(dir, full, false);
+    EXPECT_EQ(long_file.status, 0);
+    EXPECT_EQ(pixel(long_file.sheet, 0, 0, 0), 0);  // the header's first pixels: 0x00 0x00 0x01 0x00
+    EXPECT_EQ(pixel(long_file.sheet, 0, 5, 0), 1);
+}
+
 TEST(PcTiles, FileLengthsAndMessages)
 {
     scratch_dir dir;
@@ -194,6 +278,38 @@ TEST(DataFile, PathJoinAndShortReads)
               "error: open 'nodir/BRIT.DAT'\n");
     EXPECT_EQ(console_of([&] { read_data_file("nodir/", "UNDER.DAT", buffer.data(), 1); }),
               "error: open 'nodir//UNDER.DAT'\n");
+}
+
+TEST(DataFile, NamesInAnyLetterCase)
+{
+    scratch_dir dir;
+    const std::string base = dir.path.string();
+    const std::pair<const char*, uint8_t> files[] = {
+        {"brit.dat", 1}, {"Under.Dat", 2}, {"castle.dat", 3}, {"Castle.dat", 4}, {"TOWNE.NPC", 5}, {"towne.npc", 6},
+    };
+    for (const auto& [name, value] : files) write_file(dir / name, std::vector<uint8_t>(100, value));
+    std::vector<uint8_t> buffer(100);
+    auto read = [&](const char* data_path, const char* name, size_t size) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        return console_of([&] { read_data_file(data_path, name, buffer.data(), size); });
+    };
+    const std::pair<const char*, uint8_t> found[] = {
+        {"BRIT.DAT", 1}, {"brit.dat", 1}, {"UNDER.DAT", 2}, {"TOWNE.NPC", 5}, {"towne.npc", 6}, {"Towne.npc", 0},
+    };
+    for (const char* data_path : {base.c_str(), static_cast<const char*>(nullptr)}) {
+        const std::filesystem::path cwd = std::filesystem::current_path();
+        if (!data_path) std::filesystem::current_path(dir.path);
+        const std::string prefix = data_path ? base + "/" : "";
+        for (const auto& [name, value] : found) {
+            const std::string console = read(data_path, name, 100);
+            EXPECT_EQ(console, value ? "" : "error: open '" + prefix + name + "'\n") << name;
+            EXPECT_EQ(buffer[99], value) << name;
+        }
+        EXPECT_EQ(read(data_path, "CASTLE.DAT", 100), "error: open '" + prefix + "CASTLE.DAT'\n");
+        EXPECT_EQ(read(data_path, "KEEP.DAT", 100), "error: open '" + prefix + "KEEP.DAT'\n");
+        EXPECT_EQ(read(data_path, "BRIT.DAT", 101), "error: read '" + prefix + "brit.dat' 101 byte\n");
+        std::filesystem::current_path(cwd);
+    }
 }
 
 } // namespace
