@@ -70,6 +70,7 @@ bool in_triangle(int stencil, int x, int y)
 int set_up_sheet(tile_sheet& sheet, int bit_count, std::span<const palette_entry> palette)
 {
     sheet.tile_width = sheet.tile_height = x68k_tile_size;
+    sheet.columns = sheet.rows = 0;  // as every edition loader leaves them
     sheet.bit_count = bit_count;
     sheet.bytes_per_pixel = 1;
     if (allocate_buffer(sheet.pixels, x68k_sheet_bytes) < 0) return -1;

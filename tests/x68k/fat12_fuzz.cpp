@@ -5,8 +5,7 @@
 // in the fuzzed directory entries is then read into buffers of several sizes.
 //
 // Build and run (clang), from the top of the tree:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//       tests/x68k/fat12_fuzz.cpp x68k/fat12.cpp -o fat12_fuzz
+//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. tests/x68k/fat12_fuzz.cpp x68k/fat12.cpp -o fat12_fuzz
 //   ./fat12_fuzz -max_len=705 -max_total_time=60
 // or configure with -DZK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ and build fat12_fuzz.
 #include <algorithm>
