@@ -11,6 +11,7 @@ command -v g++ > /dev/null || need+=(g++)
 command -v cmake > /dev/null || need+=(cmake make)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
+command -v mformat > /dev/null || need+=(mtools)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
