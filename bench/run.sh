@@ -16,7 +16,7 @@ pc="$work/data/pc"
 mkdir -p "$work/ega" "$work/rgba" "$work/towns" "$work/copy"
 
 # A 32-bit shape bitmap of 16 x 16-pixel tiles made from the EGA tiles: 64 MiB per world map.
-/usr/bin/python3 - "$pc/TILES.16" "$work/shape32.bmp" <<'PY'
+/usr/bin/python3 - "$work/data/pc-decoded/TILES.16" "$work/shape32.bmp" <<'PY'
 import sys
 from PIL import Image
 raw = open(sys.argv[1], "rb").read()

@@ -115,7 +115,7 @@ def decoders_agree(path):
 
 
 def world_maps(work, data):
-    tiles = ega_tiles(os.path.join(data, "TILES.16"))
+    tiles = ega_tiles(os.path.join(data, "..", "pc-decoded", "TILES.16"))  # the compressed file is what holvik gets
     status, output = run(HOLVIK, ["--ega", os.path.join(data, "TILES.16"), "-p", "1", "-p", "8", "-i", data], work)
     check(status == 0 and output == "", "holvik runs on the sample data")
     brit = open(os.path.join(data, "BRIT.DAT"), "rb").read()
@@ -132,7 +132,7 @@ def world_maps(work, data):
 
 
 def settlement_maps(work, data):
-    tiles = ega_tiles(os.path.join(data, "TILES.16"))
+    tiles = ega_tiles(os.path.join(data, "..", "pc-decoded", "TILES.16"))
     status, output = run(GARVIK, ["--ega", os.path.join(data, "TILES.16"), "-T", "-n", "-h", "20", data], work)
     check(status == 0, "garvik runs on the sample data")
     levels = open(os.path.join(data, "TOWNE.DAT"), "rb").read()

@@ -15,8 +15,8 @@ const std::string& sample_pc_data()
 
 const std::vector<uint8_t>& sample_tile_file(bool cga)
 {
-    static const std::vector<uint8_t> ega = read_file(sample_pc_data() + "/TILES.16");
-    static const std::vector<uint8_t> cga_file = read_file(sample_pc_data() + "/TILES.4");
+    static const std::vector<uint8_t> ega = read_file(sample_pc_data() + "/../pc-decoded/TILES.16");
+    static const std::vector<uint8_t> cga_file = read_file(sample_pc_data() + "/../pc-decoded/TILES.4");
     return cga ? cga_file : ega;
 }
 
