@@ -39,7 +39,8 @@ int water_stencil_of(const tile_attribute_table& table, int tile_row, int tile_c
 
 int read_shape_bitmap(const char* path, tile_sheet& sheet, int columns, int rows)
 {
-    std::FILE* stream = std::fopen(path, "rb");
+    // An empty name (bitmaps chosen without a shape bitmap named) opens nothing.
+    std::FILE* stream = *path ? std::fopen(path, "rb") : nullptr;
     if (!stream) {
         std::printf("error: open '%s'\n", path);
         return -1;

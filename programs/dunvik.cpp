@@ -1,0 +1,14 @@
+// dunvik: the PC-98 settlement mapper. Reads everything from one floppy image.
+#include "bitmap/output.hpp"
+#include "x68k/x68k_mappers.hpp"
+
+namespace {
+
+constexpr x68k_build dunvik = {"dunvik", "ZK_Britania.fdi", 4096, 19};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return finish_console(run_x68k_settlement_mapper(dunvik, argc, argv));
+}
