@@ -547,8 +547,8 @@ TEST_F(Prodos, ShapesFileProblems)
         const std::string path = image_path(v, 2);
         tile_sheet sheet;
         const std::string out = console_of([&] { status = load_apple_tiles(path.c_str(), 2, sheet, shape_type::normal, false); });
-        char expected[256];
-        std::snprintf(expected, sizeof expected, c.console, path.c_str());
+        std::string expected = c.console;
+        expected.replace(expected.find("%s"), 2, path);
         EXPECT_EQ(out.substr(out.find(c.data_beyond ? "can't get file" : "error")), expected) << out;
         EXPECT_EQ(status, -1);
     }

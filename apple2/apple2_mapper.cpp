@@ -1,0 +1,195 @@
+// brevik's driver: options, tiles from the program disk, each group from its own disk.
+#include "apple2_mapper.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "apple2/disk_image.hpp"
+#include "apple2/hires_colour.hpp"
+#include "apple2/hires_tiles.hpp"
+#include "settlement/settlement_mapper.hpp"
+
+namespace {
+
+constexpr int disk_count = 5;  // the program disk, then one disk per settlement group
+constexpr const char* default_disks[disk_count] = {"zk-program.dsk", "zk-castle.dsk", "zk-dwelling.dsk",
+                                                  "zk-keep.dsk", "zk-towne.dsk"};
+constexpr unsigned default_placement_hour = 9;
+constexpr size_t npc_default_offset = 576;  // five bytes per NPC: kind, x, y, level, hours
+constexpr size_t npc_default_bytes = 5;
+
+const option_table brevik_tables[] = {common_options, apple2_options, settlement_options};
+
+const char* const brevik_usage[] = {
+    "usage: %s [options]\n",
+    "option:",
+    "        -d1|--disk1|--program-disk  DISK-IMG",
+    "                                specify program disk",
+    "                                read '%s' if not specified\n",
+    "        -d2|--disk2|--castle-disk   DISK-IMG",
+    "                                specify castle disk",
+    "                                read '%s' if not specified\n",
+    "        -d3|--disk3|--dwelling-disk DISK-IMG",
+    "                                specify dwelling disk",
+    "                                read '%s' if not specified\n",
+    "        -d4|--disk4|--keep-disk     DISK-IMG",
+    "                                specify keep disk",
+    "                                read '%s' if not specified\n",
+    "        -d5|--disk5|--towne-disk    DISK-IMG",
+    "                                specify towne disk",
+    "                                read '%s' if not specified\n",
+    "        --do|--po               specify sector order of disk image",
+    "                                    --do    DOS 3.3 order",
+    "                                    --po    ProDOS order (default)",
+    "        -B|--blur               blur graphics",
+    "        -s|--shape SHAPE-BMP    read shape data from specified file",
+    "        -C|--castle             draw castle maps",
+    "        -D|--dwelling           draw dwelling maps",
+    "        -K|--keep               draw keep maps",
+    "        -T|--towne              draw towne maps",
+    "        -n|--no-npcs            draw not NPCs",
+    "        -p|--no-change-pose     not change NPCs' shape",
+    "        -h|--hour NUM           specify hour (0-23)",
+    "           --default            use default time and position",
+    "           --overwrite          overwrite output files",
+    "        -?|--help               print usage",
+};
+
+const mapper_program brevik = {"brevik", true, brevik_tables, brevik_usage, default_disks, false};
+
+struct apple2_settings {
+    settlement_settings settlement;
+    const char* disks[disk_count] = {default_disks[0], default_disks[1], default_disks[2], default_disks[3],
+                                     default_disks[4]};
+    int sector_order = sector_order_po;
+    int blur = 0;  // counted, at most 2
+    bool default_placement = false;
+};
+
+int parse_brevik_command_line(int argc, char** argv, apple2_settings& settings)
+{
+    argument_cursor cursor{argc, argv, 1};
+    parsed_argument option;
+    for (int status; (status = next_settlement_option(cursor, brevik, settings.settlement, option)) != 0;) {
+        if (status < 0) return -1;
+        switch (option.id) {
+        case option_disk1:
+        case option_disk2:
+        case option_disk3:
+        case option_disk4:
+        case option_disk5: settings.disks[option.id - option_disk1] = option.argument; break;
+        case option_dos_order: settings.sector_order = sector_order_do; break;
+        case option_prodos_order: settings.sector_order = sector_order_po; break;
+        case option_blur:
+            if (settings.blur < 2) ++settings.blur;
+            break;
+        case option_default_placement: settings.default_placement = true; break;
+        default: std::printf("error: unknown option '%s'\n", option.text); return -1;
+        }
+    }
+    finish_settlement_settings(settings.settlement);
+    return 0;
+}
+
+// Turns the dots of a drawn level into colours. 0, or -1 after "error: can't retouch bitmap".
+int render_level(bitmap_image& image, level_rendering rendering)
+{
+    switch (rendering) {
+    case level_rendering::colours: colour_hires_image(image, false, false); return 0;
+    case level_rendering::blurred_colours: colour_hires_image(image, false, true); return 0;
+    case level_rendering::television:
+        if (retouch_bitmap(image, true, 0) < 0) {
+            std::printf("error: can't retouch bitmap\n");
+            return -1;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+} // namespace
+
+void apply_default_placement(uint8_t* npc_data)
+{
+    for (int location = 0; location < settlement_locations; ++location) {
+        uint8_t* block = npc_data + apple2_npc_block_bytes * location;
+        for (int i = 0; i < npcs_per_location; ++i) {
+            const uint8_t* defaults = block + npc_default_offset + npc_default_bytes * i;
+            uint8_t* record = block + 16 * i;
+            block[npc_kind_offset + i] = defaults[0];
+            for (int e = 0; e < 3; ++e) {
+                record[3 + e] = defaults[1];
+                record[6 + e] = defaults[2];
+                record[9 + e] = defaults[3];
+            }
+            std::memset(record + 12, defaults[4], 4);
+        }
+    }
+}
+
+int run_apple2_settlement_mapper(int argc, char** argv)
+{
+    apple2_settings settings;
+    if (parse_brevik_command_line(argc, argv, settings) < 0) return 1;
+    const tile_source_settings& tiles = settings.settlement.common.tiles;
+
+    tile_sheet sheet;
+    if (tiles.use_bitmaps) {
+        if (read_shape_bitmap(tiles.shape_bitmap, sheet, sheet_columns, sheet_rows) < 0) {
+            std::printf("error: read shape bitmap '%s'\n", tiles.shape_bitmap);
+            return 1;
+        }
+    } else if (load_apple_tiles(settings.disks[0], settings.sector_order, sheet, tiles.type, tiles.no_remake_water) < 0) {
+        std::printf("error: read shape '%s'\n", settings.disks[0]);
+        return 1;
+    }
+    // Levels drawn from the disk's tiles are dots until they are rendered, one byte a pixel.
+    const bool rendered = !tiles.use_bitmaps;
+    const auto rendering = static_cast<level_rendering>(settings.blur);
+    picture_rows pictures;
+    bitmap_image image;
+    if (make_picture_rows(pictures, sheet, nullptr, !rendered) < 0 || make_map_image(image, sheet, pictures, level_size) < 0)
+        return 1;
+    const size_t level_pixels = image.pixels.size();
+    std::vector<uint8_t> map_data, npc_data;
+    if (allocate_buffer(map_data, settlement_map_bytes) < 0 ||
+        allocate_buffer(npc_data, apple2_npc_block_bytes * settlement_locations) < 0)
+        return 1;
+    output_file output;
+    settlement_job job = make_settlement_job(settings.settlement, image, pictures, output);
+    job.map_data = map_data.data();
+    job.npc_data = npc_data.data();
+    job.block_size = apple2_npc_block_bytes;
+    if (settings.default_placement) {
+        job.view.hour = default_placement_hour;
+        job.hour_in_names = false;
+    }
+    std::string name;
+    for (int group = 0; group < settlement_group_count; ++group) {
+        if (!(settings.settlement.groups & (1u << group))) continue;
+        const char* disk = settings.disks[group + 1];
+        if (read_map_tracks(disk, map_data.data(), map_data.size(), settings.sector_order) < 0) {
+            std::printf("error: read map data '%s'\n", disk);
+            return 1;
+        }
+        if (read_npc_track(disk, npc_data.data(), settlement_locations, settings.sector_order) < 0) {
+            std::printf("error: read npc data '%s'\n", disk);
+            return 1;
+        }
+        if (settings.default_placement) apply_default_placement(npc_data.data());
+        job.group = group;
+        for (int slot = 0; slot < settlement_slots; ++slot) {
+            if (rendered) {
+                // The last rendering may have made the image 24-bit: the level is drawn as dots again.
+                describe_map_image(image, sheet, level_size);
+                image.pixels.resize(level_pixels);
+            }
+            draw_settlement_slot(job, slot);
+            if (rendered && render_level(image, rendering) < 0) return 1;
+            if (write_settlement_slot(job, slot, name) < 0) return 1;
+        }
+    }
+    return 0;
+}
