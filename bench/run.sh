@@ -1,19 +1,37 @@
 #!/usr/bin/env bash
-# Times the mappers on the sample data against the floor of copying the same output bytes
-# (cp of the files they write), in the same run, and prints the ratios.
+# Times every mapper on the sample data against the floor of copying the same output bytes
+# (cp of the files it writes), in the same run, and prints the ratios of the medians and
+# each program's peak resident memory beside its largest output file. It also measures
+# what decoding the compressed tile file adds to a run (holvik on the compressed and on
+# the decoded "TILES.16").
 #
-#   bench/run.sh            needs hyperfine and python3 with Pillow (Debian: hyperfine python3-pil)
+#   bench/run.sh [RUNS]    RUNS: timed runs per command (default 11, at least 7)
+#
+# Needs hyperfine, GNU time (/usr/bin/time) and python3 with Pillow; on Debian:
+#   apt-get install hyperfine time python3-pil
 set -euo pipefail
+runs=${1:-11}
+missing=()
+command -v hyperfine > /dev/null || missing+=(hyperfine)
+[ -x /usr/bin/time ] || missing+=(time)
+/usr/bin/python3 -c 'import PIL' 2> /dev/null || missing+=(python3-pil)
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bench/run.sh needs: ${missing[*]}"
+  echo "install them with:  sudo apt-get install ${missing[*]}"
+  exit 1
+fi
+
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build-bench"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZK_TESTS=OFF > /dev/null
-cmake --build "$build" -j "$(nproc)" --target holvik garvik make_sample_data > /dev/null
+cmake --build "$build" -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik make_sample_data > /dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$build/tools/make_sample_data" "$work/data" > /dev/null
 pc="$work/data/pc"
-mkdir -p "$work/ega" "$work/rgba" "$work/towns" "$work/copy"
+x68k="$work/data/x68k"
+apple2="$work/data/apple2"
 
 # A 32-bit shape bitmap of 16 x 16-pixel tiles made from the EGA tiles: 64 MiB per world map.
 /usr/bin/python3 - "$work/data/pc-decoded/TILES.16" "$work/shape32.bmp" <<'PY'
@@ -33,26 +51,56 @@ for n in range(512):
 image.save(sys.argv[2])
 PY
 
-holvik="$build/programs/holvik"
-garvik="$build/programs/garvik"
-# Outputs to copy for the floors.
-(cd "$work/ega" && "$holvik" --overwrite --ega "$pc/TILES.16" "$pc")
-(cd "$work/rgba" && "$holvik" --overwrite -s "$work/shape32.bmp" "$pc")
-(cd "$work/towns" && "$garvik" --overwrite --ega "$pc/TILES.16" "$pc" > /dev/null)
+b="$build/programs"
+disks="-d1 $apple2/zk-program.dsk -d2 $apple2/zk-castle.dsk -d3 $apple2/zk-dwelling.dsk -d4 $apple2/zk-keep.dsk -d5 $apple2/zk-towne.dsk"
+# name | directory | command (run in the directory, writing its maps there)
+jobs=(
+  "holvik EGA|ega|$b/holvik --overwrite --ega $pc/TILES.16 $pc"
+  "holvik 32-bit shapes|rgba|$b/holvik --overwrite -s $work/shape32.bmp $pc"
+  "garvik EGA, all groups|towns|$b/garvik --overwrite --ega $pc/TILES.16 $pc"
+  "eskvik|eskvik|$b/eskvik --overwrite -g -i -d $x68k/zk-britannia.xdf"
+  "felvik|felvik|$b/felvik --overwrite -g -i -d $x68k/ZK_Britania.fdi"
+  "calvik|calvik|$b/calvik --overwrite -d $x68k/zk-britannia.xdf"
+  "dunvik|dunvik|$b/dunvik --overwrite -d $x68k/ZK_Britania.fdi"
+  "brevik 16 colours|brevik0|$b/brevik --overwrite $disks"
+  "brevik blurred|brevik1|$b/brevik --overwrite -B $disks"
+  "brevik 24-bit|brevik2|$b/brevik --overwrite -B -B $disks"
+)
 
-hyperfine --warmup 2 --min-runs 10 --export-json "$work/times.json" \
-  -n "holvik EGA" "cd $work/ega && $holvik --overwrite --ega $pc/TILES.16 $pc" \
-  -n "copy EGA maps" "cp $work/ega/zk.Britannia.bmp $work/ega/zk.Underworld.bmp $work/copy/" \
-  -n "holvik 32-bit shapes" "cd $work/rgba && $holvik --overwrite -s $work/shape32.bmp $pc" \
-  -n "copy 32-bit maps" "cp $work/rgba/zk.Britannia.bmp $work/rgba/zk.Underworld.bmp $work/copy/" \
-  -n "garvik EGA, all groups" "cd $work/towns && $garvik --overwrite --ega $pc/TILES.16 $pc > /dev/null" \
-  -n "copy settlement maps" "cp $work/towns/*.bmp $work/copy/"
+arguments=()
+for job in "${jobs[@]}"; do
+  IFS='|' read -r name dir command <<< "$job"
+  mkdir -p "$work/$dir" "$work/copy-$dir"
+  (cd "$work/$dir" && $command > /dev/null)  # the outputs the floor copies
+  arguments+=(-n "$name" "cd $work/$dir && $command > /dev/null")
+  arguments+=(-n "copy: $name" "cp $work/$dir/*.bmp $work/copy-$dir/")
+done
+# What decoding the compressed tile file costs: the same run on the decoded file.
+arguments+=(-n "holvik EGA, decoded tiles" "cd $work/ega && $b/holvik --overwrite --ega $work/data/pc-decoded/TILES.16 $pc")
 
-/usr/bin/python3 - "$work/times.json" <<'PY'
+hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/times.json" "${arguments[@]}" > /dev/null
+
+# Peak resident memory of each program, beside its largest output file.
+for job in "${jobs[@]}"; do
+  IFS='|' read -r name dir command <<< "$job"
+  peak=$(cd "$work/$dir" && /usr/bin/time -f %M $command 2>&1 > /dev/null | tail -1)
+  largest=$(ls -l "$work/$dir"/*.bmp | awk '{ if ($5 > max) max = $5 } END { print int(max / 1024) }')
+  echo "$name|$peak|$largest"
+done > "$work/memory.txt"
+
+/usr/bin/python3 - "$work/times.json" "$work/memory.txt" <<'PY'
 import json, sys
-times = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
-for program, floor in (("holvik EGA", "copy EGA maps"), ("holvik 32-bit shapes", "copy 32-bit maps"),
-                       ("garvik EGA, all groups", "copy settlement maps")):
-    print("%-24s %8.1f ms   floor %8.1f ms   ratio %.2f" % (program, times[program] * 1000, times[floor] * 1000,
-                                                            times[program] / times[floor]))
+times = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+memory = {}
+for line in open(sys.argv[2]):
+    name, peak, largest = line.strip().split("|")
+    memory[name] = (int(peak), int(largest))
+print("%-24s %10s %10s %7s %12s %12s" % ("median of runs", "program", "copy", "ratio", "peak memory", "largest file"))
+for name, (peak, largest) in memory.items():
+    program, floor = times[name], times["copy: " + name]
+    print("%-24s %7.1f ms %7.1f ms %7.2f %9.1f MiB %9.1f MiB" % (name, program * 1000, floor * 1000, program / floor,
+                                                                  peak / 1024, largest / 1024))
+decode = times["holvik EGA"] - times["holvik EGA, decoded tiles"]
+print("decoding the compressed TILES.16 adds %.2f ms to holvik (median %.1f ms against %.1f ms)" % (
+    decode * 1000, times["holvik EGA"] * 1000, times["holvik EGA, decoded tiles"] * 1000))
 PY
