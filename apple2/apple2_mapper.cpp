@@ -22,9 +22,7 @@ constexpr size_t npc_default_bytes = 5;
 
 const option_table brevik_tables[] = {common_options, apple2_options, settlement_options};
 
-const char* const brevik_usage[] = {
-    "usage: %s [options]\n",
-    "option:",
+const char* const disk_usage[] = {
     "        -d1|--disk1|--program-disk  DISK-IMG",
     "                                specify program disk",
     "                                read '%s' if not specified\n",
@@ -44,18 +42,10 @@ const char* const brevik_usage[] = {
     "                                    --do    DOS 3.3 order",
     "                                    --po    ProDOS order (default)",
     "        -B|--blur               blur graphics",
-    "        -s|--shape SHAPE-BMP    read shape data from specified file",
-    "        -C|--castle             draw castle maps",
-    "        -D|--dwelling           draw dwelling maps",
-    "        -K|--keep               draw keep maps",
-    "        -T|--towne              draw towne maps",
-    "        -n|--no-npcs            draw not NPCs",
-    "        -p|--no-change-pose     not change NPCs' shape",
-    "        -h|--hour NUM           specify hour (0-23)",
-    "           --default            use default time and position",
-    "           --overwrite          overwrite output files",
-    "        -?|--help               print usage",
 };
+const char* const default_placement_usage[] = {"           --default            use default time and position"};
+const usage_text brevik_usage[] = {usage_without_data_path, disk_usage,    shape_usage, settlement_usage,
+                                   default_placement_usage, closing_usage};
 
 const mapper_program brevik = {"brevik", true, brevik_tables, brevik_usage, default_disks, false};
 
@@ -148,20 +138,10 @@ int run_apple2_settlement_mapper(int argc, char** argv)
     // Levels drawn from the disk's tiles are dots until they are rendered, one byte a pixel.
     const bool rendered = !tiles.use_bitmaps;
     const auto rendering = static_cast<level_rendering>(settings.blur);
-    picture_rows pictures;
-    bitmap_image image;
-    if (make_picture_rows(pictures, sheet, nullptr, !rendered) < 0 || make_map_image(image, sheet, pictures, level_size) < 0)
-        return 1;
-    const size_t level_pixels = image.pixels.size();
-    std::vector<uint8_t> map_data, npc_data;
-    if (allocate_buffer(map_data, settlement_map_bytes) < 0 ||
-        allocate_buffer(npc_data, apple2_npc_block_bytes * settlement_locations) < 0)
-        return 1;
-    output_file output;
-    settlement_job job = make_settlement_job(settings.settlement, image, pictures, output);
-    job.map_data = map_data.data();
-    job.npc_data = npc_data.data();
-    job.block_size = apple2_npc_block_bytes;
+    settlement_run run;
+    if (start_settlement_run(run, settings.settlement, sheet, nullptr, apple2_npc_block_bytes, !rendered) < 0) return 1;
+    const size_t level_pixels = run.image.pixels.size();
+    settlement_job& job = run.job;
     if (settings.default_placement) {
         job.view.hour = default_placement_hour;
         job.hour_in_names = false;
@@ -170,24 +150,24 @@ int run_apple2_settlement_mapper(int argc, char** argv)
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.settlement.groups & (1u << group))) continue;
         const char* disk = settings.disks[group + 1];
-        if (read_map_tracks(disk, map_data.data(), map_data.size(), settings.sector_order) < 0) {
+        if (read_map_tracks(disk, run.map_data.data(), run.map_data.size(), settings.sector_order) < 0) {
             std::printf("error: read map data '%s'\n", disk);
             return 1;
         }
-        if (read_npc_track(disk, npc_data.data(), settlement_locations, settings.sector_order) < 0) {
+        if (read_npc_track(disk, run.npc_data.data(), settlement_locations, settings.sector_order) < 0) {
             std::printf("error: read npc data '%s'\n", disk);
             return 1;
         }
-        if (settings.default_placement) apply_default_placement(npc_data.data());
+        if (settings.default_placement) apply_default_placement(run.npc_data.data());
         job.group = group;
         for (int slot = 0; slot < settlement_slots; ++slot) {
             if (rendered) {
                 // The last rendering may have made the image 24-bit: the level is drawn as dots again.
-                describe_map_image(image, sheet, level_size);
-                image.pixels.resize(level_pixels);
+                describe_map_image(run.image, sheet, level_size);
+                run.image.pixels.resize(level_pixels);
             }
             draw_settlement_slot(job, slot);
-            if (rendered && render_level(image, rendering) < 0) return 1;
+            if (rendered && render_level(run.image, rendering) < 0) return 1;
             if (write_settlement_slot(job, slot, name) < 0) return 1;
         }
     }

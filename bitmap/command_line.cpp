@@ -60,15 +60,17 @@ const char* program_name(int argc, char** argv, const char* fallback)
     return (argc > 0 && argv && argv[0] && argv[0][0]) ? argv[0] : fallback;
 }
 
-void print_usage(std::span<const char* const> lines, std::span<const char* const> arguments)
+void print_usage(std::span<const usage_text> parts, std::span<const char* const> arguments)
 {
     size_t next = 0;
-    for (const char* line : lines) {
-        if (const char* mark = std::strstr(line, "%s")) {
-            const char* argument = next < arguments.size() ? arguments[next++] : "";
-            std::printf("%.*s%s%s", static_cast<int>(mark - line), line, argument, mark + 2);
-        } else {
-            std::printf("%s\n", line);
+    for (const usage_text& lines : parts) {
+        for (const char* line : lines) {
+            if (const char* mark = std::strstr(line, "%s")) {
+                const char* argument = next < arguments.size() ? arguments[next++] : "";
+                std::printf("%.*s%s%s", static_cast<int>(mark - line), line, argument, mark + 2);
+            } else {
+                std::printf("%s\n", line);
+            }
         }
     }
 }

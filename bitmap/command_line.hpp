@@ -86,10 +86,27 @@ int parse_number_argument(const char* text, unsigned long min, unsigned long max
 // The program name for usage texts: argv[0] as given, or `fallback` when it is missing or empty.
 const char* program_name(int argc, char** argv, const char* fallback);
 
-// Prints a usage text. In a line that holds "%s" the next of `arguments` stands in its
-// place and the line is printed as it stands (it carries its own line end); every other
-// line is printed followed by a line end.
-void print_usage(std::span<const char* const> lines, std::span<const char* const> arguments);
+// A piece of a usage text: lines that several mappers show alike are kept once.
+using usage_text = std::span<const char* const>;
+
+// Prints a usage text made of `parts`. In a line that holds "%s" the next of `arguments`
+// stands in its place and the line is printed as it stands (it carries its own line end);
+// every other line is printed followed by a line end.
+void print_usage(std::span<const usage_text> parts, std::span<const char* const> arguments);
+
+// The usage lines every mapper shares.
+inline constexpr const char* usage_with_data_path[] = {"usage: %s [options] [DATA-PATH]\n", "option:"};
+inline constexpr const char* usage_without_data_path[] = {"usage: %s [options]\n", "option:"};
+inline constexpr const char* shape_usage[] = {"        -s|--shape SHAPE-BMP    read shape data from specified file"};
+inline constexpr const char* mask_usage[] = {
+    "        -m|--mask  MASK-BMP     read mask data from specified file",
+    "        -M|--no-mask            not use mask data",
+};
+inline constexpr const char* closing_usage[] = {
+    "           --overwrite          overwrite output files",
+    "        -?|--help               print usage",
+};
+inline constexpr const char* data_path_closing_usage[] = {"read map data from current directory if not specified"};
 
 // Where the tiles come from, and how tiles from the game's data are adapted.
 struct tile_source_settings {
@@ -108,7 +125,7 @@ struct mapper_program {
     const char* name;                                  // usage name when argv[0] is missing, or always
     bool name_from_argv;                               // the usage text shows argv[0] as given
     std::span<const option_table> options;
-    std::span<const char* const> usage;                // the first line takes the name
+    std::span<const usage_text> usage;                 // the first line takes the name
     std::span<const char* const> usage_arguments;      // for the usage text's later format lines
     bool data_path_allowed;                            // one positional argument is the data path
 };

@@ -38,7 +38,14 @@ int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga
 // random dots on. Prints the mapper's line on failure; 0 or -1.
 int load_pc_tile_source(const tile_source_settings& settings, tile_sheet& sheet, rand15_state& random);
 
-// The options that name a decoded tile file.
+inline constexpr const char* pc_tile_file_usage[] = {
+    "           --cga FILE           read CGA version shapes",
+    "                                specify LZW decoded 'TILES.4' file",
+    "           --ega FILE           read EGA version shapes",
+    "                                specify LZW decoded 'TILES.16' file",
+};
+
+// The options that name a tile file.
 inline constexpr option_spec pc_tile_file_options[] = {
     {{"--cga"}, option_cga, "error: no shape data file"},
     {{"--ega"}, option_ega, "error: no shape data file"},

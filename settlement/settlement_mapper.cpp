@@ -43,14 +43,22 @@ int parse_settlement_command_line(int argc, char** argv, const mapper_program& p
     return 0;
 }
 
-settlement_job make_settlement_job(const settlement_settings& settings, bitmap_image& image,
-                                   const picture_rows& pictures, output_file& output)
+int start_settlement_run(settlement_run& run, const settlement_settings& settings, const tile_sheet& sheet,
+                         const tile_sheet* mask, size_t block_size, bool packed)
 {
-    settlement_job job;
-    job.image = &image;
-    job.pictures = &pictures;
-    job.output = &output;
+    if (make_picture_rows(run.pictures, sheet, mask, packed) < 0 ||
+        make_map_image(run.image, sheet, run.pictures, level_size) < 0 ||
+        allocate_buffer(run.map_data, settlement_map_bytes) < 0 ||
+        allocate_buffer(run.npc_data, block_size * settlement_locations) < 0)
+        return -1;
+    settlement_job& job = run.job;
+    job.map_data = run.map_data.data();
+    job.npc_data = run.npc_data.data();
+    job.block_size = block_size;
+    job.image = &run.image;
+    job.pictures = &run.pictures;
+    job.output = &run.output;
     job.view = settings.view;
     job.overwrite = settings.common.overwrite;
-    return job;
+    return 0;
 }

@@ -3,6 +3,8 @@
 // the tiles and each group's data and hands them to `draw_settlement_group`.
 #pragma once
 
+#include <vector>
+
 #include "bitmap/command_line.hpp"
 #include "settlement/settlement_render.hpp"
 
@@ -27,6 +29,16 @@ inline constexpr option_spec settlement_options[] = {
     {{"-h", "--hour"}, option_hour, "error: no phase value"},
 };
 
+inline constexpr const char* settlement_usage[] = {
+    "        -C|--castle             draw castle maps",
+    "        -D|--dwelling           draw dwelling maps",
+    "        -K|--keep               draw keep maps",
+    "        -T|--towne              draw towne maps",
+    "        -n|--no-npcs            draw not NPCs",
+    "        -p|--no-change-pose     not change NPCs' shape",
+    "        -h|--hour NUM           specify hour (0-23)",
+};
+
 struct settlement_settings {
     mapper_settings common;
     unsigned groups = 0;  // selection bits, 1 << group index; all four when none is chosen
@@ -44,7 +56,23 @@ void finish_settlement_settings(settlement_settings& settings);
 // selecting all groups when none was chosen. 0 to go on; -1 when the run ends with status 1.
 int parse_settlement_command_line(int argc, char** argv, const mapper_program& program, settlement_settings& settings);
 
-// A job for the settings, the image, the pictures and the output file, without a group's
-// data yet.
-settlement_job make_settlement_job(const settlement_settings& settings, bitmap_image& image,
-                                   const picture_rows& pictures, output_file& output);
+// What a settlement mapper holds from its tiles to its last level: the pictures, the level
+// image, one group's map and NPC data, the output file and the job that draws with them.
+struct settlement_run {
+    picture_rows pictures;
+    bitmap_image image;
+    std::vector<uint8_t> map_data;  // 16384 bytes
+    std::vector<uint8_t> npc_data;  // 8 blocks
+    output_file output;
+    settlement_job job;             // points into the run, which therefore stays where it is made
+
+    settlement_run() = default;
+    settlement_run(const settlement_run&) = delete;
+    settlement_run& operator=(const settlement_run&) = delete;
+};
+
+// Sets up a run for the settings and the tiles of `sheet` (through `mask` when it has
+// pixels), with NPC blocks of `block_size` bytes; the pictures are packed unless the levels
+// are rendered further before they are written. 0, or -1 after "error: memory exhausted!".
+int start_settlement_run(settlement_run& run, const settlement_settings& settings, const tile_sheet& sheet,
+                         const tile_sheet* mask, size_t block_size, bool packed);

@@ -37,19 +37,26 @@ int parse_world_command_line(int argc, char** argv, const mapper_program& progra
     return status == 0 ? 0 : -1;
 }
 
-int draw_and_save_world_map(int index, const world_settings& settings, output_file& out, const bitmap_image& image,
-                            const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table)
+int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* mask)
+{
+    if (describe_map_image(run.image, sheet, world_size) < 0 || make_picture_rows(run.pictures, sheet, mask, true) < 0)
+        return -1;
+    return allocate_buffer(run.map, world_map_bytes);
+}
+
+int draw_and_save_world_map(int index, const world_settings& settings, world_run& run, const int32_t* chunk_table)
 {
     const bool surface = index == 0;
     const char* output = settings.outputs[index];
+    const bitmap_image& image = run.image;
     bitmap_header header;
     int status = -1;
     if (make_bitmap_header(header, image.width, image.height, image.bit_count) < 0) {
         std::printf("error: create bitmap header\n");
-    } else if (open_output_file(out, output, settings.common.overwrite) == 0) {
-        const int written = write_world_map(out, header, image.palette, pictures, map_data, chunk_table,
+    } else if (open_output_file(run.output, output, settings.common.overwrite) == 0) {
+        const int written = write_world_map(run.output, header, image.palette, run.pictures, run.map.data(), chunk_table,
                                             surface ? settings.phase_mask : 0, !surface && settings.items);
-        status = finish_bitmap_file(out, output, written);
+        status = finish_bitmap_file(run.output, output, written);
     }
     if (status < 0) std::printf("error: write bitmap file '%s'\n", output);
     return status;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "bitmap/command_line.hpp"
 #include "world/world_map.hpp"
@@ -26,6 +27,14 @@ inline constexpr option_spec world_options[] = {
     {{"-i", "--items"}, option_items, nullptr},
 };
 
+inline constexpr const char* world_usage[] = {
+    "        -b|--brit  BRITANNIA-BMP    write britannia map to specified file",
+    "        -u|--under UNDERWORLD-BMP   write underworld map to specified file",
+    "        -g|--gates              draw all moon gates (default locations)",
+    "        -p|--phase NUM          draw moon gate of specified phase (1-8)",
+    "        -i|--items              draw items in underworld",
+};
+
 struct world_settings {
     mapper_settings common;
     const char* outputs[2] = {world_maps[0].default_output, world_maps[1].default_output};
@@ -41,8 +50,20 @@ int next_world_option(argument_cursor& cursor, const mapper_program& program, wo
 // 0 to go on; -1 when the run ends with status 1 (usage printed, or an error line).
 int parse_world_command_line(int argc, char** argv, const mapper_program& program, world_settings& settings);
 
-// Draws world map `index` (0 surface, 1 Underworld) of `image`'s size and colours from
-// `map_data` with the overlays the settings give it, and writes it under its output name.
-// 0, or -1 after the error lines.
-int draw_and_save_world_map(int index, const world_settings& settings, output_file& out, const bitmap_image& image,
-                            const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table);
+// What a world mapper holds from its tiles to its last map: the pictures, the maps' size and
+// colours (no pixels: the rows go straight to the file), the map data and the output file.
+struct world_run {
+    picture_rows pictures;
+    bitmap_image image;
+    std::vector<uint8_t> map;  // 65536 bytes
+    output_file output;
+};
+
+// Sets up a run for the tiles of `sheet`, through `mask` when it has pixels. 0, or -1 after
+// "error: memory exhausted!".
+int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* mask);
+
+// Draws world map `index` (0 surface, 1 Underworld) from the run's map data (chunked through
+// `chunk_table`, or row by row without one) with the overlays the settings give it, and
+// writes it under its output name. 0, or -1 after the error lines.
+int draw_and_save_world_map(int index, const world_settings& settings, world_run& run, const int32_t* chunk_table);

@@ -16,43 +16,10 @@ namespace {
 const option_table settlement_tables[] = {common_options, mask_options, x68k_disk_options, settlement_options};
 const option_table world_tables[] = {common_options, mask_options, x68k_disk_options, world_options};
 
-const char* const settlement_usage[] = {
-    "usage: %s [options]\n",
-    "option:",
-    "        -d|--disk|--britannia-disk DISK-IMG",
-    "                                specify britannia disk",
-    "                                read '%s' if not specified\n",
-    "        -s|--shape SHAPE-BMP    read shape data from specified file",
-    "        -m|--mask  MASK-BMP     read mask data from specified file",
-    "        -M|--no-mask            not use mask data",
-    "        -C|--castle             draw castle maps",
-    "        -D|--dwelling           draw dwelling maps",
-    "        -K|--keep               draw keep maps",
-    "        -T|--towne              draw towne maps",
-    "        -n|--no-npcs            draw not NPCs",
-    "        -p|--no-change-pose     not change NPCs' shape",
-    "        -h|--hour NUM           specify hour (0-23)",
-    "           --overwrite          overwrite output files",
-    "        -?|--help               print usage",
-};
-
-const char* const world_usage[] = {
-    "usage: %s [options]\n",
-    "option:",
-    "        -d|--disk|--britannia-disk DISK-IMG",
-    "                                specify britannia disk",
-    "                                read '%s' if not specified\n",
-    "        -s|--shape SHAPE-BMP    read shape data from specified file",
-    "        -m|--mask  MASK-BMP     read mask data from specified file",
-    "        -M|--no-mask            not use mask data",
-    "        -b|--brit  BRITANNIA-BMP    write britannia map to specified file",
-    "        -u|--under UNDERWORLD-BMP   write underworld map to specified file",
-    "        -g|--gates              draw all moon gates (default locations)",
-    "        -p|--phase NUM          draw moon gate of specified phase (1-8)",
-    "        -i|--items              draw items in underworld",
-    "           --overwrite          overwrite output files",
-    "        -?|--help               print usage",
-};
+const usage_text settlement_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
+                                             settlement_usage, closing_usage};
+const usage_text world_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
+                                        world_usage, closing_usage};
 
 // Applies the edition's own option handed back by the shared walks. 0, or -1 for an option
 // that is in the tables but nobody applies.
@@ -102,7 +69,7 @@ int load_x68k_tile_source(const x68k_build& build, const char* image, const tile
 int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv)
 {
     const char* const usage_arguments[] = {build.default_image};
-    const mapper_program program = {build.name, false, settlement_tables, settlement_usage, usage_arguments, false};
+    const mapper_program program = {build.name, false, settlement_tables, settlement_usage_parts, usage_arguments, false};
     settlement_settings settings;
     const char* image = build.default_image;
     argument_cursor cursor{argc, argv, 1};
@@ -114,29 +81,21 @@ int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv)
     rand15_state random;
     tile_sheet sheet, mask;
     if (load_x68k_tile_source(build, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
-    picture_rows pictures;
-    bitmap_image level;
-    if (make_picture_rows(pictures, sheet, &mask, true) < 0 || make_map_image(level, sheet, pictures, level_size) < 0)
-        return 1;
-    std::vector<uint8_t> map_data, npc_data;
-    if (allocate_buffer(map_data, settlement_map_bytes) < 0 || allocate_buffer(npc_data, npc_data_bytes) < 0) return 1;
-    output_file output;
-    settlement_job job = make_settlement_job(settings, level, pictures, output);
-    job.map_data = map_data.data();
-    job.npc_data = npc_data.data();
+    settlement_run run;
+    if (start_settlement_run(run, settings, sheet, &mask, npc_block_bytes, true) < 0) return 1;
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.groups & (1u << group))) continue;
         const settlement_group& files = settlement_groups[group];
-        if (read_image_data(build, image, files.map_file, map_data) < 0) {
+        if (read_image_data(build, image, files.map_file, run.map_data) < 0) {
             std::printf("error: read map data '%s/%s'\n", image, files.map_file);
             return 1;
         }
-        if (read_image_data(build, image, files.npc_file, npc_data) < 0) {
+        if (read_image_data(build, image, files.npc_file, run.npc_data) < 0) {
             std::printf("error: read npc data '%s/%s'\n", image, files.npc_file);
             return 1;
         }
-        job.group = group;
-        if (draw_settlement_group(job) < 0) return 1;
+        run.job.group = group;
+        if (draw_settlement_group(run.job) < 0) return 1;
     }
     return 0;
 }
@@ -144,7 +103,7 @@ int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv)
 int run_x68k_world_mapper(const x68k_build& build, int argc, char** argv)
 {
     const char* const usage_arguments[] = {build.default_image};
-    const mapper_program program = {build.name, false, world_tables, world_usage, usage_arguments, false};
+    const mapper_program program = {build.name, false, world_tables, world_usage_parts, usage_arguments, false};
     world_settings settings;
     const char* image = build.default_image;
     argument_cursor cursor{argc, argv, 1};
@@ -155,20 +114,15 @@ int run_x68k_world_mapper(const x68k_build& build, int argc, char** argv)
     rand15_state random;
     tile_sheet sheet, mask;
     if (load_x68k_tile_source(build, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
-    picture_rows pictures;
-    bitmap_image map_image;
-    if (describe_map_image(map_image, sheet, world_size) < 0 || make_picture_rows(pictures, sheet, &mask, true) < 0)
-        return 1;
-    std::vector<uint8_t> map;
-    if (allocate_buffer(map, world_map_bytes) < 0) return 1;
-    output_file output;
+    world_run run;
+    if (start_world_run(run, sheet, &mask) < 0) return 1;
     for (int index = 0; index < 2; ++index) {
         const char* file = world_maps[index].data_file;
-        if (read_image_data(build, image, file, map) < 0) {
+        if (read_image_data(build, image, file, run.map) < 0) {
             std::printf("error: read map data '%s/%s'\n", image, file);
             return 1;
         }
-        if (draw_and_save_world_map(index, settings, output, map_image, pictures, map.data(), nullptr) < 0) return 1;
+        if (draw_and_save_world_map(index, settings, run, nullptr) < 0) return 1;
     }
     return 0;
 }

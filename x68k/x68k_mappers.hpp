@@ -21,6 +21,12 @@ inline constexpr option_spec x68k_disk_options[] = {
     {{"-d", "--disk", "--britannia-disk"}, option_disk, "error: no disk image name"},
 };
 
+inline constexpr const char* x68k_disk_usage[] = {
+    "        -d|--disk|--britannia-disk DISK-IMG",
+    "                                specify britannia disk",
+    "                                read '%s' if not specified\n",
+};
+
 // The tiles of a run: from the image's TILES.CH and NPC.CH (with a mask sheet unless -M), or
 // from the shape bitmap and the mask bitmap. 0, or -1 after the error lines.
 int load_x68k_tile_source(const x68k_build& build, const char* image, const tile_source_settings& settings,

@@ -39,8 +39,9 @@ constexpr option_spec test_options[] = {
     {{"-i", "--items"}, test_items, nullptr},
 };
 const option_table test_tables[] = {common_options, mask_options, test_options};
-const char* const test_usage[] = {"usage: %s [options] [DATA-PATH]\n", "option:", "    read '%s' here\n", "last",
-                                  "100% sure"};
+const char* const test_usage_lines[] = {"usage: %s [options] [DATA-PATH]\n", "option:", "    read '%s' here\n"};
+const char* const test_usage_more[] = {"last", "100% sure"};
+const usage_text test_usage[] = {test_usage_lines, {}, test_usage_more};
 const char* const test_usage_arguments[] = {"zk-disk.img"};
 
 struct parse_outcome {

@@ -120,7 +120,8 @@ struct world_parse {
 world_parse parse(std::vector<std::string> words)
 {
     const option_table tables[] = {common_options, world_options};
-    const char* const usage[] = {"usage: %s\n"};
+    const char* const usage_line[] = {"usage: %s\n"};
+    const usage_text usage[] = {usage_line};
     const mapper_program program = {"holvik", true, tables, usage, {}, true};
     std::vector<char*> argv{const_cast<char*>("holvik")};
     for (std::string& word : keep_words(std::move(words))) argv.push_back(word.data());
