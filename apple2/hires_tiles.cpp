@@ -65,20 +65,10 @@ int read_shapes(prodos_volume& volume, const char* image_name, int order, std::v
 
 int load_apple_tiles(const char* image_name, int order, tile_sheet& sheet, shape_type type, bool no_remake_water)
 {
-    sheet.tile_width = apple_tile_width;
-    sheet.tile_height = apple_tile_height;
-    sheet.columns = sheet.rows = 0;
-    sheet.bit_count = 4;
-    sheet.bytes_per_pixel = 1;
     std::vector<uint8_t> shapes;
-    try {
-        sheet.pixels.assign(apple_sheet_bytes, 0);
-        sheet.palette.assign(std::begin(apple2_palette), std::end(apple2_palette));
-        shapes.resize(apple_shapes_bytes);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
+    if (make_edition_sheet(sheet, apple_tile_width, apple_tile_height, 4, apple2_palette) < 0 ||
+        allocate_buffer(shapes, apple_shapes_bytes) < 0)
         return -1;
-    }
     prodos_volume volume;
     const int status = read_shapes(volume, image_name, order, shapes);
     close_volume(volume);

@@ -112,6 +112,11 @@ int write_bitmap_start(output_file& out, const bitmap_header& header, const pale
 // most significant bits of a byte on (any nonzero byte counts as 1 bit; 4-bit values are
 // taken modulo 16); whole bytes for the other bit counts.
 void pack_pixels(uint8_t* dst, const uint8_t* src, size_t count, uint32_t bit_count);
+// Stores `width` in-memory pixels as a row of the file: packed, then zero bytes up to `stride`.
+void store_pixel_row(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t bit_count, size_t stride);
+// Ends a file's pixel rows: hands on what is pending. 0, or -1 after "error: write_bitmap() -
+// can't write bitmap data" when this or an earlier row write failed (`written` false).
+int finish_bitmap_rows(output_file& out, bool written);
 
 // Returns -1, or the number of warnings printed (0 to 2). May correct image_size.
 int check_bitmap_header(bitmap_header& header);

@@ -216,7 +216,6 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
     // Rows bottom-up, each padded to the stride.
     const uint32_t width = static_cast<uint32_t>(header.width);
     const size_t stride = static_cast<size_t>(bitmap_row_stride(width, static_cast<int>(bit_count)));
-    const size_t data_bytes = packed_bytes(width, bit_count);
     const size_t row_bytes = stored_form ? stride : static_cast<size_t>(width) * bytes_per_pixel_of(bit_count);
     bool written = true;
     for (size_t y = static_cast<uint32_t>(header.height); written && y-- > 0;) {
@@ -226,14 +225,24 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
             break;
         }
         const uint8_t* row = pixels + row_bytes * y;
-        if (stored_form) {
+        if (stored_form)
             std::memcpy(room, row, stride);
-        } else {
-            pack_pixels(room, row, width, bit_count);
-            std::memset(room + data_bytes, 0, stride - data_bytes);
-        }
+        else
+            store_pixel_row(room, row, width, bit_count, stride);
         commit_output(out, stride);
     }
+    return finish_bitmap_rows(out, written);
+}
+
+void store_pixel_row(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t bit_count, size_t stride)
+{
+    pack_pixels(dst, src, width, bit_count);
+    const size_t data_bytes = packed_bytes(width, bit_count);
+    std::memset(dst + data_bytes, 0, stride - data_bytes);
+}
+
+int finish_bitmap_rows(output_file& out, bool written)
+{
     if (!written || flush_output(out) < 0) {
         std::printf("error: write_bitmap() - can't write bitmap data\n");
         return -1;

@@ -37,6 +37,25 @@ int water_stencil_of(const tile_attribute_table& table, int tile_row, int tile_c
     return (table.values[tile] & stencil_inverted) ? -stencil : stencil;
 }
 
+int make_edition_sheet(tile_sheet& sheet, int tile_width, int tile_height, int bit_count,
+                       std::span<const palette_entry> palette)
+{
+    sheet.tile_width = tile_width;
+    sheet.tile_height = tile_height;
+    sheet.columns = sheet.rows = 0;
+    sheet.bit_count = bit_count;
+    sheet.bytes_per_pixel = 1;
+    const size_t bytes = static_cast<size_t>(tile_width) * tile_height * sheet_pictures;
+    if (allocate_buffer(sheet.pixels, bytes) < 0) return -1;
+    try {
+        sheet.palette.assign(palette.begin(), palette.end());
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    return 0;
+}
+
 int read_shape_bitmap(const char* path, tile_sheet& sheet, int columns, int rows)
 {
     // An empty name (bitmaps chosen without a shape bitmap named) opens nothing.

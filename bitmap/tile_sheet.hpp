@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "bitmap.hpp"
@@ -75,6 +76,12 @@ inline constexpr tile_attribute_table apple2_settlement_tile_attributes = make_t
 int is_recoloured_tile(const tile_attribute_table& table, int tile_row, int tile_column);
 // 0 without a stencil (or for tile rows above 15), else the stencil tile, negated when inverted.
 int water_stencil_of(const tile_attribute_table& table, int tile_row, int tile_column);
+
+// Sets up `sheet` as an edition loader fills it: 512 tiles of tile_width x tile_height
+// pixels, one byte a pixel, all zero, with `palette`; columns and rows left 0. 0, or -1
+// after "error: memory exhausted!".
+int make_edition_sheet(tile_sheet& sheet, int tile_width, int tile_height, int bit_count,
+                       std::span<const palette_entry> palette);
 
 // Reads a shape bitmap of `columns` x `rows` tiles into `sheet`. 0 or -1.
 int read_shape_bitmap(const char* path, tile_sheet& sheet, int columns, int rows);

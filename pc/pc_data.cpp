@@ -247,17 +247,8 @@ int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga
                   bool no_water_remake, rand15_state& random)
 {
     const pc_tile_format& format = cga ? cga_format : ega_format;
-    sheet.tile_width = sheet.tile_height = tile_size;
-    sheet.bit_count = 4;
-    sheet.bytes_per_pixel = 1;
     std::vector<uint8_t> file;
-    try {
-        sheet.pixels.assign(sheet_bytes, 0);
-        sheet.palette.assign(std::begin(pc_palette), std::end(pc_palette));
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return -1;
-    }
+    if (make_edition_sheet(sheet, tile_size, tile_size, 4, pc_palette) < 0) return -1;
     if (read_tile_file(path, file) < 0) return -1;
     if (file.size() < format.file_bytes) {
         std::printf("error: read '%s'\n", path);

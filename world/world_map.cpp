@@ -61,7 +61,6 @@ int write_world_map(output_file& out, const bitmap_header& header, const palette
     if (write_bitmap_start(out, header, palette) < 0) return -1;
     const uint32_t width = static_cast<uint32_t>(header.width);
     const size_t stride = static_cast<size_t>(bitmap_row_stride(width, header.bit_count));
-    const size_t data_bytes = (static_cast<size_t>(width) * header.bit_count + 7) / 8;
     std::vector<uint8_t> unpacked;  // a row before packing, when the pictures are not packed
     try {
         if (!pictures.packed) unpacked.resize(pictures.row_bytes * world_size);
@@ -89,16 +88,9 @@ int write_world_map(output_file& out, const bitmap_header& header, const palette
             uint8_t* row = pictures.packed ? room : unpacked.data();
             draw_cell_row(row, pictures, cells, world_size, r);
             for (size_t i = 0; i < overlay_count; ++i) draw_overlay_row(row, pictures, overlays[i].picture, overlays[i].x, r);
-            if (!pictures.packed) {
-                pack_pixels(room, row, width, header.bit_count);
-                std::memset(room + data_bytes, 0, stride - data_bytes);
-            }
+            if (!pictures.packed) store_pixel_row(room, row, width, header.bit_count, stride);
             commit_output(out, stride);
         }
     }
-    if (!written || flush_output(out) < 0) {
-        std::printf("error: write_bitmap() - can't write bitmap data\n");
-        return -1;
-    }
-    return 0;
+    return finish_bitmap_rows(out, written);
 }

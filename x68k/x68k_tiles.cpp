@@ -69,18 +69,7 @@ bool in_triangle(int stencil, int x, int y)
 // Sets up a 512 x 1024-pixel sheet of zeros with `palette`. 0, or -1 after the memory line.
 int set_up_sheet(tile_sheet& sheet, int bit_count, std::span<const palette_entry> palette)
 {
-    sheet.tile_width = sheet.tile_height = x68k_tile_size;
-    sheet.columns = sheet.rows = 0;  // as every edition loader leaves them
-    sheet.bit_count = bit_count;
-    sheet.bytes_per_pixel = 1;
-    if (allocate_buffer(sheet.pixels, x68k_sheet_bytes) < 0) return -1;
-    try {
-        sheet.palette.assign(palette.begin(), palette.end());
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return -1;
-    }
-    return 0;
+    return make_edition_sheet(sheet, x68k_tile_size, x68k_tile_size, bit_count, palette);
 }
 
 // Reads and decodes both .CH files from the open image. 0 or -1.
