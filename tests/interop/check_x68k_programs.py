@@ -357,6 +357,21 @@ def write_bitmaps():
                  save("m4.bmp", mask_source(128, 32), ["-type", "Palette", "-colors", "16", "-compress", "None"])))
     # 8-bit shape of 5 x 3 tiles, no mask.
     made.append((save("s8.bmp", shape_source(80, 96, many).convert("P"), "pillow"), 8, None))
+    # 32-bit shape of 1 x 1 tiles; 24-bit mask.
+    made.append((save("s32.bmp", shape_source(16, 32, many).convert("RGBA"), "pillow"), 32,
+                 save("m24small.bmp", mask_source(16, 32), "pillow")))
+    # 1-bit shape of 3 x 2 tiles (rows not whole bytes); 1-bit mask.
+    made.append((save("s1odd.bmp", shape_source(48, 64, [(0, 0, 0), (255, 255, 255)]).convert("1", dither=Image.NONE),
+                      "pillow"), 1,
+                 save("m1odd.bmp", mask_source(48, 64).convert("1", dither=Image.NONE), "pillow")))
+    # 24-bit shape of 2 x 2 tiles; 1-bit mask (ImageMagick) whose palette has white first.
+    inverted = save("m1inv.bmp", mask_source(32, 64), ["-negate", "-type", "Bilevel", "-negate", "-compress", "None"])
+    check(open(inverted, "rb").read()[54:62] == bytes([255, 255, 255, 0, 0, 0, 0, 0]),
+          "the ImageMagick mask has white as its first palette entry")
+    made.append((save("s24small.bmp", shape_source(32, 64, many), "pillow"), 24, inverted))
+    # 8-bit shape of 2 x 2 tiles with 3 rows below the 32 tile rows that are never drawn.
+    made.append((save("s8tall.bmp", shape_source(32, 67, many).convert("P"), "pillow"), 8,
+                 save("m8tall.bmp", mask_source(32, 64).convert("P"), "pillow")))
     return made
 
 
