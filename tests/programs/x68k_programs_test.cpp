@@ -940,6 +940,13 @@ TEST(X68kPrograms, DamagedImages)
              "unsupported image '" + sample_image(settlement == &calvik ? dunvik : calvik) + "'\nerror: read disk image '" +
                  sample_image(settlement == &calvik ? dunvik : calvik) + "'\nerror: read shape '" +
                  sample_image(settlement == &calvik ? dunvik : calvik) + "'\n"},
+            // Output files that cannot be made; a name that looks like a format.
+            {world, {"-s", "shape.bmp", "-d", sample_image(p), "-b", "nodir/b.bmp"},
+             "error: open 'nodir/b.bmp'\nerror: write bitmap file 'nodir/b.bmp'\n"},
+            {world, {"-s", "shape.bmp", "-d", sample_image(p), "--under", "nodir/%s%n.bmp"},
+             "error: open 'nodir/%s%n.bmp'\nerror: write bitmap file 'nodir/%s%n.bmp'\n", {"zk.Britannia.bmp"}},
+            {settlement, {"-d", "%s%n%x.img"},
+             "open error '%s%n%x.img'\nerror: read disk image '%s%n%x.img'\nerror: read shape '%s%n%x.img'\n"},
             {world, {"-d", no_tiles},
              "can't find 'TILES.CH'\nerror: read disk image '" + no_tiles + "/TILES.CH'\nerror: read shape '" + no_tiles +
                  "'\n"},
@@ -954,6 +961,61 @@ TEST(X68kPrograms, DamagedImages)
         cases.insert(cases.end(), each.begin(), each.end());
     }
     expect_failures(cases, data);
+
+    // An image that cannot be sized: standard input from a pipe.
+    for (const x68k_program* program : all_programs) {
+        SCOPED_TRACE(program->name);
+        scratch_dir dir;
+        program_io io;
+        io.input = std::string(4096, 'x');
+        io.input_pipe = true;
+        const std::string seek = "seek error '/dev/stdin' (SEEK_END)\nerror: read disk image '/dev/stdin'\n";
+        program_run run = run_program(program->path, {"-d", "/dev/stdin"}, dir.path.string(), io);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, seek + "error: read shape '/dev/stdin'\n");
+        run = run_program(program->path, {"-d", "/dev/stdin", "-s", data / "shape.bmp"}, dir.path.string(), io);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, seek + "error: read map data '/dev/stdin/" + (program->world ? "BRIT.DAT" : "CASTLE.DAT") + "'\n");
+        EXPECT_TRUE(bmp_files_in(dir.path.string()).empty());
+    }
+}
+
+TEST(X68kPrograms, ImagesThatStillRead)
+{
+    REQUIRE_MTOOLS();
+    for (const x68k_program* program : {&calvik, &dunvik}) {
+        SCOPED_TRACE(program->name);
+        scratch_dir reference, dir;
+        ASSERT_EQ(run_program(program->path, {"-T", "-d", sample_image(*program)}, reference.path.string()).status, 0);
+
+        // Nothing of the header, the boot sector or the second FAT is read; names are matched
+        // in any case; a deleted entry of the same name ahead of the real one is passed over.
+        image_copy copy(*program);
+        std::fill(copy.bytes.begin(), copy.bytes.begin() + program->header, uint8_t(0x5A));
+        std::fill_n(copy.bytes.begin() + program->header, sector_bytes, uint8_t(0));
+        std::fill_n(copy.bytes.begin() + static_cast<long>(copy.fat_byte(0) + 2 * sector_bytes), 2 * sector_bytes,
+                    uint8_t(0xFF));
+        const size_t towne = copy.entry("TOWNE.DAT");
+        std::transform(copy.bytes.begin() + static_cast<long>(towne), copy.bytes.begin() + static_cast<long>(towne) + 11,
+                       copy.bytes.begin() + static_cast<long>(towne), [](uint8_t c) { return uint8_t(std::tolower(c)); });
+        const size_t npcs = copy.entry("TOWNE.NPC");
+        const size_t tiles = copy.entry("TILES.CH");
+        // The first entry (TILES.CH) becomes a deleted TOWNE.NPC of another size; TILES.CH
+        // moves to a free entry at the end of the root directory.
+        const size_t last = static_cast<size_t>(program->header) + root_start + 32 * (root_entries - 1);
+        std::copy_n(copy.bytes.begin() + static_cast<long>(tiles), 32, copy.bytes.begin() + static_cast<long>(last));
+        std::copy_n(copy.bytes.begin() + static_cast<long>(npcs), 32, copy.bytes.begin() + static_cast<long>(tiles));
+        copy.bytes[tiles] = 0xE5;
+        uint8_t* size = copy.bytes.data() + tiles + 28;
+        put_u32_le(size, 1);
+        const std::string image = copy.save(dir / "variant.img");
+        const program_run run = run_program(program->path, {"-T", "-d", image}, dir.path.string());
+        EXPECT_EQ(run.status, 0);
+        const std::string console = golden("garvik-hour-12.txt");
+        EXPECT_EQ(run.output, console.substr(console.find("[Moonglow]")));
+        for (const std::string& name : level_files(8, 12))
+            EXPECT_TRUE(read_file(dir / name) == read_file(reference / name)) << name;
+    }
 }
 
 TEST(X68kPrograms, ShortFilesReadAsZeroTails)
@@ -1074,6 +1136,21 @@ TEST(X68kPrograms, OutputFilesAndConsole)
     EXPECT_EQ(yes.status, 0);
     EXPECT_EQ(yes.output, "'zk.Britannia.bmp' already exists\noverwrite ? (Y or N): ");
     EXPECT_EQ(load_bmp(dir / "zk.Britannia.bmp").header.width, 512);
+
+    // A write that fails half-way leaves the earlier file as it was, and no other file.
+    scratch_dir limited;
+    write_file(limited / "zk.Britannia.bmp", old_file);
+    const program_run limit_run = run_program(
+        "/bin/sh", {"-c", "ulimit -f 100; trap '' XFSZ; exec '" + eskvik.path + "' --overwrite -s '" + shape + "' -d '" +
+                              sample_image(eskvik) + "'"},
+        limited.path.string());
+    EXPECT_EQ(limit_run.status, 1);
+    EXPECT_EQ(limit_run.output, "error: write_bitmap() - can't write bitmap data\nerror: write bitmap 'zk.Britannia.bmp'\n"
+                                "error: write bitmap file 'zk.Britannia.bmp'\n");
+    EXPECT_TRUE(read_file(limited / "zk.Britannia.bmp") == old_file);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(limited.path)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"zk.Britannia.bmp"});
 
     // A write error shows: a full device as the output file.
     scratch_dir full;
