@@ -159,11 +159,14 @@ def item_overlays():
     return {(x, y): tile for x, y, tile in ITEMS}
 
 
+def index_bytes(value):
+    return bytes((value,))
+
+
 def world_runs():
     """The world mappers with the tiles of the images."""
-    index_bytes = lambda v: bytes((v,))  # noqa: E731
     cases = [
-        # program, arguments, sheet (shape type, no remake, mirror rows), mask, surface gates, items
+        # program, arguments, sheet (shape type, no water remake), mask, surface gates, items
         ("eskvik", ["-g", "-i"], (0, False), True, range(1, 9), True),
         ("felvik", ["-p", "2", "-M", "-p", "0x5", "-b", "brit.bmp", "-u", "under.bmp"], (0, False), False, [2, 5], False),
         ("eskvik", ["--shape-type-dungeon", "-p", "7", "-i", "-M"], (1, False), False, [7], True),
