@@ -887,6 +887,8 @@ TEST(X68kPrograms, DamagedImages)
         const std::string no_start = damaged("no-start", [](image_copy& c) { c.set_first_cluster("KEEP.DAT", 0); });
         const std::string no_tiles = damaged("no-tiles", [](image_copy& c) { c.remove("TILES.CH"); });
         const std::string npc_cut = damaged("npc-cut", [](image_copy& c) { c.set_link(c.cluster_of("NPC.CH", 40), 0xFF7); });
+        const std::string big_tiles = damaged("big-tiles", [](image_copy& c) { c.set_size("TILES.CH", 98305); });
+        const std::string no_npc_ch = damaged("no-npc-ch", [](image_copy& c) { c.remove("NPC.CH"); });
         const std::string no_brit = damaged("no-brit", [](image_copy& c) { c.remove("BRIT.DAT"); });
         const std::string large_under = damaged("large-under", [](image_copy& c) { c.set_size("UNDER.DAT", 65537); });
         std::vector<uint8_t> shorter = read_file(sample_image(p));
@@ -947,6 +949,12 @@ TEST(X68kPrograms, DamagedImages)
              "error: open 'nodir/%s%n.bmp'\nerror: write bitmap file 'nodir/%s%n.bmp'\n", {"zk.Britannia.bmp"}},
             {settlement, {"-d", "%s%n%x.img"},
              "open error '%s%n%x.img'\nerror: read disk image '%s%n%x.img'\nerror: read shape '%s%n%x.img'\n"},
+            {settlement, {"-d", big_tiles},
+             "file size error 'TILES.CH' 98305 > 98304\nerror: read disk image '" + big_tiles +
+                 "/TILES.CH'\nerror: read shape '" + big_tiles + "'\n"},
+            {world, {"-g", "-d", no_npc_ch},
+             "can't find 'NPC.CH'\nerror: read disk image '" + no_npc_ch + "/NPC.CH'\nerror: read shape '" + no_npc_ch +
+                 "'\n"},
             {world, {"-d", no_tiles},
              "can't find 'TILES.CH'\nerror: read disk image '" + no_tiles + "/TILES.CH'\nerror: read shape '" + no_tiles +
                  "'\n"},
