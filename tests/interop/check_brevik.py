@@ -25,32 +25,8 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import apple2_model as hires  # noqa: E402
-try:
-    import settlement_model as placement  # noqa: E402
-except ImportError:
-    placement = None
+import settlement_model as settlement  # noqa: E402
 
-# ---------------------------------------------------------------------------------------
-# Settlement groups
-
-GROUPS = [
-    ("castle", ["Castle_Britannia", "Blackthorn's_Palace", "West_Britanny", "North_Britanny", "East_Britanny",
-                "Paws", "Cove", "Buccaneer's_Den"]),
-    ("dwelling", ["Fogsbane", "Stormcrow", "Grayhaven", "Waveguide", "Iolo's_Hut", "Sutek's_Hut",
-                  "Sin'Vraal's_Hut", "Grendel's_Hut"]),
-    ("keep", ["Ararat", "Bordermarch", "Farthing", "Windemere", "Stonegate", "The_Lycaeum", "Empath_Abbey",
-              "Serpent's_Hold"]),
-    ("towne", ["Moonglow", "Britain", "Jhelom", "Yew", "Minoc", "Trinsic", "Skara_Brae", "New_Magincia"]),
-]
-# (location, level name) of the sixteen levels of each group, in the order of the map data.
-SLOTS = [
-    "0B1F 01F 02F 03F 04F 1B1F 11F 12F 13F 14F 21F 31F 41F 51F 61F 71F",
-    "01F 02F 03F 11F 12F 13F 21F 22F 23F 31F 32F 33F 41F 51F 61F 71F",
-    "01F 02F 11F 12F 21F 31F 41F 51F 52F 53F 61F 62F 63F 7B1F 71F 72F",
-    "01F 02F 11F 12F 21F 22F 3B1F 31F 41F 42F 51F 52F 61F 62F 71F 72F",
-]
-SLOTS = [[(int(s[0]), s[1:]) for s in row.split()] for row in SLOTS]
-LEVEL_CODES = {"B1F": 255, "1F": 0, "2F": 1, "3F": 2, "4F": 3}
 DISKS = ["zk-program.dsk", "zk-castle.dsk", "zk-dwelling.dsk", "zk-keep.dsk", "zk-towne.dsk"]
 
 failures = []
@@ -185,20 +161,9 @@ def default_placement(npcs):
 WIDTH, HEIGHT = 896, 1024  # 32 x 32 tiles of 28 x 32 pixels
 
 
-def night(hour):
-    return hour <= 4 or hour >= 20
-
-
 def tile_pictures(level, hour):
     """The picture drawn for each cell without NPCs."""
-    pictures = list(level)
-    if night(hour):
-        for i, t in enumerate(level):
-            if t in (72, 73):
-                pictures[i] = 3
-            elif t == 68 and i >= 32 and level[i - 32] == 135:
-                pictures[i] = 153
-    return pictures
+    return [settlement.drawn_tile(level, i % 32, i // 32, hour) for i in range(1024)]
 
 
 def level_pictures(level, npc_block, level_code, hour, npcs, pose):
@@ -206,11 +171,11 @@ def level_pictures(level, npc_block, level_code, hour, npcs, pose):
     pictures = tile_pictures(level, hour)
     if not npcs:
         return pictures, ""
-    grid, trace = placement.place_npcs(level, npc_block, level_code, hour)
+    grid, lines = settlement.place_npcs(level, npc_block, level_code, hour)
     for i, kind in enumerate(grid):
         if kind:
-            pictures[i] = placement.npc_picture(kind, level, i % 32, i // 32) if pose else 256 + kind
-    return pictures, trace
+            pictures[i] = settlement.npc_picture(kind, level, i % 32, i // 32) if pose else 256 + kind
+    return pictures, "".join(line + "\n" for line in lines)
 
 
 def dot_rows(sheet, pictures):
@@ -326,14 +291,12 @@ def expected_levels(data, groups, hour, npcs=True, pose=True, default=False):
         maps, npc_data = data.group(g)
         if default:
             npc_data = default_placement(npc_data)
-        for s, (loc, level_name) in enumerate(SLOTS[g]):
-            location = GROUPS[g][1][loc]
-            pictures, trace = level_pictures(maps[1024 * s:1024 * (s + 1)], npc_data[768 * loc:768 * (loc + 1)],
-                                             LEVEL_CODES[level_name], draw_hour, npcs, pose)
-            console += "[%s]\n%s" % (location, trace)
-            name = "zk.%s.%s.bmp" % (location, level_name) if default else \
-                "zk.%s.%s.%02d.bmp" % (location, level_name, hour)
-            levels.append((name, g, s, pictures))
+        for s, (loc, level_code) in enumerate(settlement.SLOTS[g]):
+            pictures, trace = level_pictures(maps[1024 * s:1024 * (s + 1)],
+                                             settlement.location_block(npc_data, loc, 768), level_code, draw_hour,
+                                             npcs, pose)
+            console += "[%s]\n%s" % (settlement.GROUPS[g].locations[loc], trace)
+            levels.append((settlement.level_file_name(g, s, hour, not default), g, s, pictures))
     return levels, console
 
 
@@ -355,17 +318,12 @@ def compare_image(path, want, mode, size):
     check(got == want, "%s: pixels differ from the model, %s" % (what, first_difference(got, want, size[0], 3 if mode == "RGB" else 1)))
 
 
-def check_run(brevik, name, arguments, data, groups, hour, where, blur=0, shape_type=0, no_remake=0, rendered=None,
-              shape=None):
-    """Runs brevik and compares its console and files with the models. The NPC options are
-    taken from the arguments. `rendered`: the levels whose pixels are compared (all when None);
-    the others are checked for their format only."""
+def check_run(brevik, name, arguments, data, groups, hour, where, blur=0, shape_type=0, no_remake=0, shape=None):
+    """Runs brevik and compares its console and every pixel of its files with the models. The
+    NPC options are taken from the arguments."""
     npcs = "-n" not in arguments and "--no-npcs" not in arguments
     pose = "-p" not in arguments and "--no-change-pose" not in arguments
     default = "--default" in arguments
-    if npcs and placement is None:
-        print("%-44s skipped: no settlement model" % name)
-        return None
     started = time.time()
     run = run_brevik(brevik, arguments, where)
     levels, console = expected_levels(data, groups, hour, npcs, pose, default)
@@ -384,14 +342,12 @@ def check_run(brevik, name, arguments, data, groups, hour, where, blur=0, shape_
             compared += 1
             continue
         mode = "RGB" if blur == 2 else "P"
-        if rendered is not None and (g, s) not in rendered:
-            with Image.open(path) as image:
-                check(image.mode == mode and image.size == (WIDTH, HEIGHT), "%s: %s %s" % (file_name, image.mode, image.size))
-            continue
         want = render(dot_rows(data.sheet(shape_type, no_remake), pictures), blur)
         compare_image(path, want, mode, (WIDTH, HEIGHT))
         compared += 1
-    print("%-44s %2d files, %2d compared pixel by pixel, %.1f s" % (name, len(written), compared, time.time() - started))
+    trace = len(console.splitlines()) - len(levels)
+    print("%-48s %2d files, %2d compared pixel by pixel, %3d trace lines, %.1f s" %
+          (name, len(written), compared, trace, time.time() - started))
     return run
 
 
@@ -484,9 +440,9 @@ def main():
                   out("t20b"), blur=1)
         check_run(brevik, "towne, hour 5, blurred", disks + ["--towne", "--no-npcs", "-h", "5", "--blur"], data,
                   [3], 5, out("t5b"), blur=1)
-        check_run(brevik, "towne, hour 4, 24 bits (3 levels compared)", disks + ["-T", "-n", "-h", "4", "-B", "-B"],
+        check_run(brevik, "towne, hour 4, 24 bits", disks + ["-T", "-n", "-h", "4", "-B", "-B"],
                   data, [3], 4, out("t4bb"), blur=2)
-        check_run(brevik, "towne, hour 12, 24 bits (1 level compared)",
+        check_run(brevik, "towne, hour 12, 24 bits",
                   disks + ["-T", "-n", "-B", "--blur", "-B"], data, [3], 12, out("t12bb"), blur=2,
 )
         spot_check_with_imagemagick(os.path.join(out("t0"), "zk.Britain.1F.00.bmp"))
@@ -503,8 +459,13 @@ def main():
                   out("d-default"))
 
         # Shape types and the water remake reach the output.
-        sheets = [data.sheet(t, w) for t, w in ((0, 0), (1, 0), (2, 0), (0, 1))]
-        check(len(set(sheets)) == 4, "shape types and the water remake make different sheets")
+        for g in (1, 2):
+            maps, _ = data.group(g)
+            levels = [tile_pictures(maps[1024 * s:1024 * (s + 1)], 12) for s in range(16)]
+            for variant in ((1, 0), (2, 0), (0, 1)):
+                changed = sum(1 for level in levels
+                              if dot_rows(data.sheet(*variant), level) != dot_rows(data.sheet(), level))
+                check(changed > 0, "group %d: shape type and remake %s change no level" % (g, variant))
         check_run(brevik, "dwelling, dungeon", disks + ["-D", "-n", "--shape-type-dungeon"], data, [1], 12,
                   out("d-dungeon"), shape_type=1)
         check_run(brevik, "dwelling, mirror room, blurred",
@@ -534,8 +495,6 @@ def main():
             do_disks += ["--disk%d" % (i + 1), d]
         for name, arguments in (("t0", ["-T", "-n", "-h", "0"]), ("t7", ["-T", "-h", "7"]),
                                 ("t4bb", ["-T", "-n", "-h", "4", "-B", "-B"])):
-            if not os.path.isdir(out(name)):
-                continue
             run = run_brevik(brevik, do_disks + ["--po", "--do"] + arguments, out(name + "-do"))
             check(run.returncode == 0, "--do %s: status %d" % (arguments, run.returncode))
             same_files(out(name), out(name + "-do"), "--do " + " ".join(arguments))
@@ -558,6 +517,21 @@ def main():
             check_run(brevik, "towne from a shape bitmap with " + flag + " on the other order",
                       ["-s", shape_path, "-T", flag, "-h", "13", "-d5", images[4]], wrong, [3], 13,
                       out("wrong" + flag), shape=shape)
+        # Default records are copied whole, so they can place NPCs off the map: NPCs 30 and 31
+        # of Moonglow (kind sector: position 0 of track 30, columns of 32 bytes).
+        with open(po[4], "rb") as f:
+            towne = bytearray(f.read())
+        kinds = 4096 * 30 + 256 * ORDERS[2][0]
+        for i, record in ((30, (0x2A, 3, 200, 0, 0)), (31, (0x41, 40, 5, 0, 0))):
+            for column, value in enumerate(record):
+                towne[kinds + 32 * (column + 1) + i] = value
+        off_map = os.path.join(work, "off-map.dsk")
+        with open(off_map, "wb") as f:
+            f.write(towne)
+        run = check_run(brevik, "towne, default positions off the map", disks + ["-T", "--default", "-d5", off_map],
+                        Data(po[:4] + [off_map], 2), [3], 12, out("off-map"))
+        check("[1E] 2A (03, C8) ... can't locate\n[1F] 41 (28, 05) ... can't locate\n" in run.stdout,
+              "the NPCs off the map are not reported")
 
     for failure in failures[:40]:
         print("FAIL " + failure)

@@ -355,17 +355,18 @@ TEST(Brevik, DiskOptionsLongAndShortForms)
 {
     scratch_dir disks;
     for (int i = 0; i < 5; ++i) std::filesystem::copy_file(sample_disk(i), disks / ("disk" + std::to_string(i) + ".img"));
-    scratch_dir reference;
-    ASSERT_EQ(run_brevik(with_disks({"-n"}), reference.path.string()).status, 0);
-
+    // The short forms are compared with the default names by the test above; the long forms
+    // with the short ones here.
     const std::vector<std::vector<std::string>> forms = {
         {"-d1", "-d2", "-d3", "-d4", "-d5"},
         {"--disk1", "--disk2", "--disk3", "--disk4", "--disk5"},
         {"--program-disk", "--castle-disk", "--dwelling-disk", "--keep-disk", "--towne-disk"},
     };
+    std::vector<std::unique_ptr<scratch_dir>> runs;
     for (const std::vector<std::string>& form : forms) {
         SCOPED_TRACE(form[0]);
-        scratch_dir run_dir;
+        runs.push_back(std::make_unique<scratch_dir>());
+        const scratch_dir& run_dir = *runs.back();
         std::vector<std::string> arguments = {"-n"};
         for (int i = 4; i >= 0; --i) {
             // A missing image named first: the later name counts.
@@ -374,8 +375,9 @@ TEST(Brevik, DiskOptionsLongAndShortForms)
         const program_run run = run_brevik(arguments, run_dir.path.string());
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.output, location_lines({0, 1, 2, 3}));
-        expect_same_files(reference.path.string(), run_dir.path.string());
+        if (runs.size() > 1) expect_same_files(runs[0]->path.string(), run_dir.path.string());
     }
+    const scratch_dir& reference = *runs[0];
 
     // Group g comes from disk g + 2: the castle levels drawn from the towne disk are the towne's.
     scratch_dir swapped;
@@ -489,7 +491,7 @@ TEST(Brevik, DefaultPlacementDrawsAtNineWithoutTheHourInNames)
     scratch_dir nine;
     ASSERT_EQ(run_brevik(with_disks({"-T", "-n", "-h", "9"}), nine.path.string()).status, 0);
     const std::vector<std::string> with_hour = file_names(3, 9), without = file_names(3, -1);
-    for (const char* hour : {"5", "23", "0"}) {
+    for (const char* hour : {"5", "23"}) {
         SCOPED_TRACE(hour);
         scratch_dir run_dir;
         const program_run run = run_brevik(with_disks({"-h", hour, "--default", "-T", "-n"}), run_dir.path.string());
@@ -501,7 +503,7 @@ TEST(Brevik, DefaultPlacementDrawsAtNineWithoutTheHourInNames)
         for (size_t s = 0; s < 16; ++s) EXPECT_TRUE(read_file(run_dir / without[s]) == read_file(nine / with_hour[s]));
     }
     scratch_dir npcs;
-    const program_run run = run_brevik(with_disks({"--default", "-h", "5", "-T", "-B", "-B"}), npcs.path.string());
+    const program_run run = run_brevik(with_disks({"--default", "-h", "5", "-T"}), npcs.path.string());
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(location_lines_of(run.output), location_lines({3}));
     EXPECT_TRUE(std::filesystem::exists(npcs / "zk.Moonglow.1F.bmp"));
@@ -709,6 +711,8 @@ TEST(Brevik, ProgramDiskFailures)
     cases.push_back({"missing", {}, {}, "open error '" + p + "'\nerror: read disk image '" + p + "'\nerror: read shape '" + p + "'\n"});
     cases.push_back({"empty", std::vector<uint8_t>{}, {}, "read error '" + p + "'\nerror: read disk image '" + p +
                                                             "'\nerror: read shape '" + p + "'\n"});
+    cases.push_back({"a directory", {}, {}, "read error '" + p + "'\nerror: read disk image '" + p +
+                                                 "'\nerror: read shape '" + p + "'\n"});
     // Block 2 is positions 4 and 5 of track 0: sectors 11 and 10 under order 2, 4 and 5 under order 1.
     cases.push_back({"first half of block 2 cut (order 2)", {sample.begin(), sample.begin() + 11 * 256 + 255}, {},
                      catalog_failure});
@@ -789,7 +793,10 @@ TEST(Brevik, ProgramDiskFailures)
         SCOPED_TRACE(c.what);
         scratch_dir run_dir;
         std::filesystem::remove(p);
-        if (c.what != "missing") write_file(p, c.image);
+        if (c.what == "a directory")
+            std::filesystem::create_directory(p);
+        else if (c.what != "missing")
+            write_file(p, c.image);
         std::vector<std::string> arguments = with_disks({"-d1", p, "-T"});
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const program_run run = run_brevik(arguments, run_dir.path.string());
@@ -809,6 +816,7 @@ TEST(Brevik, DamagedButReadableProgramDisks)
         std::string what;
         std::vector<uint8_t> image;
         std::string first_lines;
+        uintmax_t sparse_size = 0;  // grown to this size with a hole
     };
     std::vector<readable_case> cases;
     {
@@ -835,12 +843,16 @@ TEST(Brevik, DamagedButReadableProgramDisks)
         d.image.resize(d.image.size() + 3 * track_bytes + 100, 0xA5);
         cases.push_back({"longer image", d.image, ""});
     }
+    // 1 GiB, mostly a hole: read only as far as block numbers reach (32 MiB).
+    cases.push_back({"1 GiB image", read_file(sample_disk(0)), "", uintmax_t{1} << 30});
     for (const readable_case& c : cases) {
         SCOPED_TRACE(c.what);
         scratch_dir run_dir;
         write_file(work / "p.dsk", c.image);
+        if (c.sparse_size) std::filesystem::resize_file(work / "p.dsk", c.sparse_size);
         const program_run run = run_brevik(with_disks({"-K", "-n", "-d1", work / "p.dsk"}), run_dir.path.string());
         EXPECT_EQ(run.status, 0);
+        EXPECT_LT(run.peak_kb, 256 * 1024);
         EXPECT_EQ(run.output, c.first_lines + location_lines({2}));
         expect_same_files(reference.path.string(), run_dir.path.string());
     }
