@@ -71,28 +71,6 @@ constexpr colour_tables make_colour_tables()
 
 constexpr colour_tables colour_of = make_colour_tables();
 
-// Four columns x .. x+3 at a time (x a multiple of 4): they depend on the eight dots
-// x-2 .. x+5, one byte of the row's lit bits (bit j = dot x-2+j); column x+k takes the
-// window of bits k .. k+4. Each entry holds the four colour indices, column x lowest.
-struct quad_tables {
-    uint32_t plain[256];
-    uint32_t blur[256];
-};
-
-constexpr quad_tables make_quad_tables()
-{
-    quad_tables tables{};
-    for (unsigned key = 0; key < 256; ++key) {
-        for (unsigned k = 0; k < 4; ++k) {
-            const unsigned window = (key >> k) & 31;
-            tables.plain[key] |= static_cast<uint32_t>(colour_of.plain[k][window]) << (8 * k);
-            tables.blur[key] |= static_cast<uint32_t>(colour_of.blur[k][window]) << (8 * k);
-        }
-    }
-    return tables;
-}
-
-constexpr quad_tables quad_colour_of = make_quad_tables();
 
 // The television rendering by key = phase * 32 + five-dot window. A hue is kept as a small
 // id of its exact value (the walk that counts equal hues compares exact values, so equal
@@ -211,27 +189,6 @@ uint64_t load_le64(const uint8_t* p)
     return v;
 }
 
-// The lit dots of a row as bits: bit j + 8 of `bits` (bit 0 of byte 0 first) is dot j, for
-// j from -8 to width + 7; dots beyond the ends as dot_beyond gives them. `bits` has
-// width / 8 + 3 bytes.
-void lit_bits(const uint8_t* row, size_t width, bool join_ends, uint8_t* bits)
-{
-    const size_t whole = width / 8;
-    for (size_t i = 0; i < whole; ++i) {
-        // The top bit of each byte of m is set where the dot is lit; the product gathers them.
-        const uint64_t v = load_le64(row + 8 * i);
-        const uint64_t m = (((v & 0x7F7F7F7F7F7F7F7Fu) + 0x7F7F7F7F7F7F7F7Fu) | v) & 0x8080808080808080u;
-        bits[i + 1] = static_cast<uint8_t>(((m >> 7) * 0x0102040810204080u) >> 56);
-    }
-    auto set = [&](long j) {
-        const unsigned lit = dot_beyond(row, width, j, join_ends);
-        const size_t at = static_cast<size_t>(j + 8);
-        bits[at / 8] = static_cast<uint8_t>((bits[at / 8] & ~(1u << (at % 8))) | lit << (at % 8));
-    };
-    for (long j = -8; j < 0; ++j) set(j);
-    for (long j = static_cast<long>(whole * 8); j < static_cast<long>(width) + 8; ++j) set(j);
-}
-
 // Hue ids equal to `own` among the six before p[0] (p[-1] first) and the six after it,
 // each side counted up to the first that differs. The ids around a row have eight
 // entries of room on each side.
@@ -263,13 +220,16 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
     const size_t width = image.width;
     if (width == 0) return;
     const size_t rows = std::min<size_t>(image.height, image.pixels.size() / width);
-    const auto& colours = blur ? colour_of.blur : colour_of.plain;
-    const auto& quads = blur ? quad_colour_of.blur : quad_colour_of.plain;
-    std::vector<uint8_t> bits;
+    // Whole rows at a time, byte by byte without branches: lit[j + 2] is 0xFF where dot j is
+    // lit (j from -2 to width + 1, the dots beyond the ends as dot_beyond gives them), bits[j + 2]
+    // the colour bit P of column j.
+    std::vector<uint8_t> lit, bits;
     try {
-        bits.assign(width / 8 + 4, 0);
+        lit.assign(width + 4, 0);
+        bits.assign(width + 4, 0);
     } catch (const std::bad_alloc&) {
-        // Without room for the bit row, column by column through the five-dot windows.
+        // Without room for them, column by column through the five-dot windows.
+        const auto& colours = blur ? colour_of.blur : colour_of.plain;
         for (size_t y = 0; y + 1 < rows; y += 2) {
             uint8_t* row = image.pixels.data() + y * width;
             uint8_t* next = row + width;
@@ -280,25 +240,30 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
         }
         return;
     }
+    for (size_t j = 0; j < width + 4; ++j) bits[j] = column_bits[(j + 2) & 3];  // column j - 2
+    uint8_t* const l = lit.data();
+    const uint8_t* const p = bits.data();
     for (size_t y = 0; y + 1 < rows; y += 2) {
         uint8_t* row = image.pixels.data() + y * width;
         uint8_t* next = row + width;
         resolve_markers(row, width, join_ends);
-        lit_bits(row, width, join_ends, bits.data());
-        size_t x = 0;
-        for (; x < width; x += 4) {
-            // Dots x-2 .. x+5 are bits x+6 .. x+13.
-            const size_t at = x + 6;
-            const unsigned key = ((bits[at / 8] | bits[at / 8 + 1] << 8) >> (at % 8)) & 0xFF;
-            // The dots are all in the bits now: both rows of the pair take the colours.
-            if (x + 4 <= width) {
-                const uint32_t four = quads[key];
-                const uint8_t bytes[4] = {static_cast<uint8_t>(four), static_cast<uint8_t>(four >> 8),
-                                          static_cast<uint8_t>(four >> 16), static_cast<uint8_t>(four >> 24)};
-                std::memcpy(row + x, bytes, 4);
-                std::memcpy(next + x, bytes, 4);
-            } else {
-                for (size_t k = 0; x + k < width; ++k) row[x + k] = next[x + k] = colours[k][(key >> k) & 31];
+        for (size_t x = 0; x < width; ++x) l[x + 2] = row[x] ? 0xFF : 0;
+        for (long j : {-2L, -1L, static_cast<long>(width), static_cast<long>(width) + 1})
+            l[j + 2] = dot_beyond(row, width, j, join_ends) ? 0xFF : 0;
+        // Column x: dots x-2 .. x+2 are l[x] .. l[x+4], their bits p[x] .. p[x+4].
+        if (blur) {
+            for (size_t x = 0; x < width; ++x) {
+                const uint8_t near = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 2] & l[x + 2]) | (p[x + 3] & l[x + 3]));
+                const uint8_t far = static_cast<uint8_t>((p[x] & l[x]) | (p[x + 4] & l[x + 4]));
+                const uint8_t c = static_cast<uint8_t>(near | (near ? far : 0));
+                row[x] = next[x] = c;
+            }
+        } else {
+            for (size_t x = 0; x < width; ++x) {
+                const uint8_t side = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 3] & l[x + 3]));
+                const uint8_t far = static_cast<uint8_t>(((p[x] & l[x]) | (p[x + 4] & l[x + 4])) & l[x + 1] & l[x + 3]);
+                const uint8_t c = static_cast<uint8_t>(l[x + 2] & (p[x + 2] | side | far));
+                row[x] = next[x] = c;
             }
         }
     }

@@ -3,9 +3,13 @@
 # (cp of the files it writes), in the same run, and prints the ratios of the medians and
 # each program's peak resident memory beside its largest output file. It also measures
 # what decoding the compressed tile file adds to a run (holvik on the compressed and on
-# the decoded "TILES.16").
+# the decoded "TILES.16"). Every timed run starts after a sync, so that no command pays for
+# writing back what an earlier one wrote.
 #
 #   bench/run.sh [RUNS]    RUNS: timed runs per command (default 11, at least 7)
+#
+# The files are written into /dev/shm when it exists (about 1 GiB with the copies), else
+# /tmp; set ZK_BENCH_DIR to measure on another file system.
 #
 # Needs hyperfine, GNU time (/usr/bin/time) and python3 with Pillow; on Debian:
 #   apt-get install hyperfine time python3-pil
@@ -26,7 +30,9 @@ build="$top/build-bench"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZK_TESTS=OFF > /dev/null
 cmake --build "$build" -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik make_sample_data > /dev/null
 
-work=$(mktemp -d)
+# In memory (tmpfs) where there is one, so that the figures are the programs' own work and
+# not the disk's; ZK_BENCH_DIR names another place.
+work=$(mktemp -d -p "${ZK_BENCH_DIR:-$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )}")
 trap 'rm -rf "$work"' EXIT
 "$build/tools/make_sample_data" "$work/data" > /dev/null
 pc="$work/data/pc"
@@ -78,7 +84,7 @@ done
 # What decoding the compressed tile file costs: the same run on the decoded file.
 arguments+=(-n "holvik EGA, decoded tiles" "cd $work/ega && $b/holvik --overwrite --ega $work/data/pc-decoded/TILES.16 $pc")
 
-hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/times.json" "${arguments[@]}" > /dev/null
+hyperfine --style none --warmup 2 --runs "$runs" --prepare sync --export-json "$work/times.json" "${arguments[@]}" > /dev/null
 
 # Peak resident memory of each program, beside its largest output file.
 for job in "${jobs[@]}"; do

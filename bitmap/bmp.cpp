@@ -218,6 +218,10 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
     const size_t stride = static_cast<size_t>(bitmap_row_stride(width, static_cast<int>(bit_count)));
     const size_t row_bytes = stored_form ? stride : static_cast<size_t>(width) * bytes_per_pixel_of(bit_count);
     bool written = true;
+    // Where the stored form of the row written last stands in the buffer: a row like it (the
+    // hi-res rows come in pairs) is copied from there instead of packed again.
+    size_t packed_at = 0;
+    bool packed_valid = false;
     for (size_t y = static_cast<uint32_t>(header.height); written && y-- > 0;) {
         uint8_t* room = reserve_output(out, stride);
         if (!room) {
@@ -227,8 +231,12 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
         const uint8_t* row = pixels + row_bytes * y;
         if (stored_form)
             std::memcpy(room, row, stride);
+        else if (packed_valid && out.used == packed_at + stride && std::memcmp(row, row + row_bytes, row_bytes) == 0)
+            std::memcpy(room, out.buffer.data() + packed_at, stride);
         else
             store_pixel_row(room, row, width, bit_count, stride);
+        packed_at = out.used;
+        packed_valid = !stored_form && bit_count < 8;
         commit_output(out, stride);
     }
     return finish_bitmap_rows(out, written);

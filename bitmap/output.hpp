@@ -27,7 +27,7 @@ struct output_file {
 // Bytes handed to the stream at a time. Pieces are whole multiples of the stream's own
 // buffer (counted from the start of the file), so the stream passes them straight on in one
 // write each; only the tail of a file stays in the stream's buffer until it is closed.
-constexpr size_t output_piece_bytes = size_t{1} << 20;
+constexpr size_t output_piece_bytes = size_t{1} << 18;
 constexpr size_t output_block_bytes = 4096;
 
 // Asks before replacing an existing `path` unless `overwrite` is set, then creates the file

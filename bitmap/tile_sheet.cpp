@@ -1,6 +1,7 @@
 // Tile attributes, shape bitmaps, map images and tile drawing.
 #include "tile_sheet.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -105,6 +106,7 @@ int make_picture_rows(picture_rows& pictures, const tile_sheet& sheet, const til
     try {
         pictures.rows.assign(pictures.row_bytes * height * sheet_pictures, 0);
         pictures.keep.assign(masked ? pictures.rows.size() : 0, 0);
+        pictures.blank_rows.assign(height, 1);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
@@ -118,6 +120,8 @@ int make_picture_rows(picture_rows& pictures, const tile_sheet& sheet, const til
                 pack_pixels(dst, src, width, bit_count);
             else
                 std::memcpy(dst, src, width * bpp);
+            if (pictures.blank_rows[r] && std::any_of(dst, dst + pictures.row_bytes, [](uint8_t b) { return b != 0; }))
+                pictures.blank_rows[r] = 0;
             if (!masked) continue;
             const uint8_t* mask_row = mask->pixels.data() + picture_row_offset(sheet, p, static_cast<unsigned>(r), 1);
             uint8_t* keep = pictures.keep.data() + (p * height + r) * pictures.row_bytes;
@@ -146,6 +150,10 @@ void copy_cells(uint8_t* dst, const uint8_t* rows, size_t stride, const uint16_t
 void draw_cell_row(uint8_t* dst, const picture_rows& pictures, const uint16_t* cells, size_t count, int32_t r)
 {
     const size_t bytes = pictures.row_bytes;
+    if (pictures.blank_rows[static_cast<size_t>(r)]) {
+        std::memset(dst, 0, bytes * count);
+        return;
+    }
     const size_t stride = bytes * static_cast<size_t>(pictures.tile_height);  // one picture
     const uint8_t* rows = pictures.rows.data() + bytes * static_cast<size_t>(r);
     switch (bytes) {

@@ -102,6 +102,9 @@ struct picture_rows {
     // The mask sheet in the same form, its bits set where the map's pixel stays under the
     // picture; empty without a mask.
     std::vector<uint8_t> keep;
+    // 1 for a pixel row that is zero in every picture (the Apple II sheets leave every other
+    // row empty): such a row of cells is cleared, not copied.
+    std::vector<uint8_t> blank_rows;
 };
 
 // Builds the pictures of `sheet`, with `mask` (a mask sheet with pixels) when given, packed

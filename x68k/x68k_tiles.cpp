@@ -1,6 +1,9 @@
 // Decoding TILES.CH and NPC.CH into a tile sheet and its mask. Formats in x68k_tiles.hpp.
 #include "x68k_tiles.hpp"
 
+#include <array>
+#include <bit>
+#include <cstring>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -87,6 +90,23 @@ int read_ch_files(const fat_image& image, const char* image_path, tile_sheet& sh
     return 0;
 }
 
+// The eight pixels of a plane byte as eight bytes of 0 or 1 in memory order (the byte's
+// bit 7, the leftmost pixel, first), so that a plane value multiplies them all at once.
+constexpr std::array<uint64_t, 256> make_plane_spread()
+{
+    std::array<uint64_t, 256> spread{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned x = 0; x < 8; ++x) {
+            if (!(byte & (0x80u >> x))) continue;
+            // Pixel x is the x-th byte in memory: bits 8x up on a little-endian processor.
+            const unsigned shift = std::endian::native == std::endian::little ? 8 * x : 8 * (7 - x);
+            spread[byte] |= uint64_t{1} << shift;
+        }
+    return spread;
+}
+
+constexpr std::array<uint64_t, 256> plane_spread = make_plane_spread();
+
 } // namespace
 
 int decode_plane_tiles(tile_sheet& sheet, std::span<const uint8_t> file, int planes, int first_tile_row, bool swap)
@@ -103,11 +123,14 @@ int decode_plane_tiles(tile_sheet& sheet, std::span<const uint8_t> file, int pla
                 int value = 1 << k;
                 if (swapped && (value == 2 || value == 4)) value ^= 6;  // red and green trade places
                 for (int y = 0; y < x68k_tile_size; ++y, src += line_bytes) {
-                    const uint32_t line = static_cast<uint32_t>(src[0]) << 24 | static_cast<uint32_t>(src[1]) << 16 |
-                                          static_cast<uint32_t>(src[2]) << 8 | src[3];
+                    // Each byte of the line gives eight pixels, spread to one byte each at once.
                     uint8_t* dst = tile_row(sheet, r * sheet_columns + c, y);
-                    for (int x = 0; x < x68k_tile_size; ++x)
-                        if (line & (0x80000000u >> x)) dst[x] = static_cast<uint8_t>(dst[x] | value);
+                    for (int b = 0; b < line_bytes; ++b, dst += 8) {
+                        uint64_t pixels;
+                        std::memcpy(&pixels, dst, 8);
+                        pixels |= plane_spread[src[b]] * static_cast<uint64_t>(value);
+                        std::memcpy(dst, &pixels, 8);
+                    }
                 }
             }
         }

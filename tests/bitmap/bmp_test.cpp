@@ -6,6 +6,7 @@
 
 #include "bitmap/bitmap.hpp"
 #include "bitmap/bytes.hpp"
+#include "bitmap/output.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -121,6 +122,87 @@ TEST(BitmapRows, PackingOfPartialBytesAndWideValues)
     EXPECT_EQ(bitmap_row_stride(1, 24), 4);
     EXPECT_EQ(bitmap_row_stride(4, 24), 12);
     EXPECT_EQ(bitmap_row_stride(4, 2), -1);
+}
+
+// Rows packed bit by bit here, bottom row first, each padded to a multiple of 4 bytes.
+std::vector<uint8_t> stored_rows(const std::vector<uint8_t>& pixels, uint32_t width, uint32_t height, int bit_count)
+{
+    const size_t stride = (width * bit_count + 31) / 32 * 4;
+    std::vector<uint8_t> rows(stride * height, 0);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const unsigned value = pixels[static_cast<size_t>(y) * width + x];
+            for (int b = 0; b < bit_count; ++b)
+                if (value >> (bit_count - 1 - b) & 1) {
+                    const size_t bit = static_cast<size_t>(x) * bit_count + b;
+                    rows[(height - 1 - y) * stride + bit / 8] |= static_cast<uint8_t>(0x80 >> (bit % 8));
+                }
+        }
+    return rows;
+}
+
+// Rows that repeat the row below them (as the hi-res renderings' pairs do) are written like
+// any other, also where the buffer is handed on between two of them: large images whose
+// rows come in pairs, runs and all alike.
+TEST(BitmapRows, RepeatedRowsAcrossWrites)
+{
+    for (int bit_count : {1, 4}) {
+        for (uint32_t width : {899u, 1000u, 4096u}) {
+            SCOPED_TRACE(testing::Message() << bit_count << "-bit, width " << width);
+            const uint32_t height = 700;
+            std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+            for (uint32_t y = 0; y < height; ++y) {
+                const uint32_t source = y < 300 ? y / 2 * 2 : y < 500 ? 300 : y;  // pairs, a run, all different
+                for (uint32_t x = 0; x < width; ++x)
+                    pixels[static_cast<size_t>(y) * width + x] =
+                        static_cast<uint8_t>((x * 7 + source * 13 + x / 5) % (bit_count == 1 ? 2 : 16));
+            }
+            const std::vector<uint8_t> bytes = bmp_bytes(width, height, bit_count, pixels, nullptr);
+            const size_t data_offset = 54 + 4 * (1u << bit_count);
+            ASSERT_GT(bytes.size(), data_offset);
+            const std::vector<uint8_t> rows(bytes.begin() + static_cast<long>(data_offset), bytes.end());
+            EXPECT_TRUE(rows == stored_rows(pixels, width, height, bit_count));
+        }
+    }
+}
+
+// Output written in pieces of every size arrives whole and in order.
+TEST(OutputFile, PiecesOfEverySize)
+{
+    std::FILE* f = std::tmpfile();
+    output_file out;
+    attach_output_stream(out, f);
+    std::vector<uint8_t> expected;
+    uint32_t state = 1;
+    for (size_t piece = 1; expected.size() < (3u << 20); piece = piece * 3 % 70001 + 1) {
+        uint8_t* room = reserve_output(out, piece);
+        ASSERT_NE(room, nullptr);
+        for (size_t i = 0; i < piece; ++i) {
+            state = state * 1103515245u + 12345u;
+            room[i] = static_cast<uint8_t>(state >> 16);
+            expected.push_back(room[i]);
+        }
+        commit_output(out, piece);
+    }
+    ASSERT_EQ(flush_output(out), 0);
+    std::vector<uint8_t> written(expected.size() + 1);
+    std::rewind(f);
+    EXPECT_EQ(std::fread(written.data(), 1, written.size(), f), expected.size());
+    written.pop_back();
+    EXPECT_TRUE(written == expected);
+    std::fclose(f);
+
+    // A stream that refuses bytes fails the writes from then on.
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
+    attach_output_stream(out, full);
+    bool failed = false;
+    for (int i = 0; i < 100 && !failed; ++i) failed = write_output(out, expected.data(), 100000) < 0;
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(reserve_output(out, 1), nullptr);
+    EXPECT_EQ(flush_output(out), -1);
+    std::fclose(full);
 }
 
 TEST(BitmapHeader, MakeRefusesUnsupportedBitCounts)
