@@ -202,6 +202,29 @@ int equal_neighbours(const uint8_t* p, uint8_t own)
     return std::min(same_left, hue_walk) + std::min(same_right, hue_walk);
 }
 
+// Colours both rows of a pair from the dots of the first: l[x + 2] becomes 0xFF where dot x
+// is lit (the two entries on each side beyond the row are the caller's), p[x + 2] is the
+// colour bit P of column x. Byte by byte without branches, so that the loops run on vectors.
+__attribute__((target_clones("avx2", "default")))
+void colour_row_pair(uint8_t* l, const uint8_t* p, uint8_t* row, uint8_t* next, size_t width, bool blur)
+{
+    for (size_t x = 0; x < width; ++x) l[x + 2] = row[x] ? 0xFF : 0;
+    // Column x: dots x-2 .. x+2 are l[x] .. l[x+4], their bits p[x] .. p[x+4].
+    if (blur) {
+        for (size_t x = 0; x < width; ++x) {
+            const auto near = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 2] & l[x + 2]) | (p[x + 3] & l[x + 3]));
+            const auto far = static_cast<uint8_t>((p[x] & l[x]) | (p[x + 4] & l[x + 4]));
+            row[x] = next[x] = static_cast<uint8_t>(near | (near ? far : 0));
+        }
+    } else {
+        for (size_t x = 0; x < width; ++x) {
+            const auto side = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 3] & l[x + 3]));
+            const auto far = static_cast<uint8_t>(((p[x] & l[x]) | (p[x + 4] & l[x + 4])) & l[x + 1] & l[x + 3]);
+            row[x] = next[x] = static_cast<uint8_t>(l[x + 2] & (p[x + 2] | side | far));
+        }
+    }
+}
+
 } // namespace
 
 double average_hue(int a, int b)
@@ -220,9 +243,8 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
     const size_t width = image.width;
     if (width == 0) return;
     const size_t rows = std::min<size_t>(image.height, image.pixels.size() / width);
-    // Whole rows at a time, byte by byte without branches: lit[j + 2] is 0xFF where dot j is
-    // lit (j from -2 to width + 1, the dots beyond the ends as dot_beyond gives them), bits[j + 2]
-    // the colour bit P of column j.
+    // Whole rows at a time: lit[j + 2] is 0xFF where dot j is lit (j from -2 to width + 1, the
+    // dots beyond the ends as dot_beyond gives them), bits[j + 2] the colour bit P of column j.
     std::vector<uint8_t> lit, bits;
     try {
         lit.assign(width + 4, 0);
@@ -242,30 +264,12 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
     }
     for (size_t j = 0; j < width + 4; ++j) bits[j] = column_bits[(j + 2) & 3];  // column j - 2
     uint8_t* const l = lit.data();
-    const uint8_t* const p = bits.data();
     for (size_t y = 0; y + 1 < rows; y += 2) {
         uint8_t* row = image.pixels.data() + y * width;
-        uint8_t* next = row + width;
         resolve_markers(row, width, join_ends);
-        for (size_t x = 0; x < width; ++x) l[x + 2] = row[x] ? 0xFF : 0;
         for (long j : {-2L, -1L, static_cast<long>(width), static_cast<long>(width) + 1})
             l[j + 2] = dot_beyond(row, width, j, join_ends) ? 0xFF : 0;
-        // Column x: dots x-2 .. x+2 are l[x] .. l[x+4], their bits p[x] .. p[x+4].
-        if (blur) {
-            for (size_t x = 0; x < width; ++x) {
-                const uint8_t near = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 2] & l[x + 2]) | (p[x + 3] & l[x + 3]));
-                const uint8_t far = static_cast<uint8_t>((p[x] & l[x]) | (p[x + 4] & l[x + 4]));
-                const uint8_t c = static_cast<uint8_t>(near | (near ? far : 0));
-                row[x] = next[x] = c;
-            }
-        } else {
-            for (size_t x = 0; x < width; ++x) {
-                const uint8_t side = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 3] & l[x + 3]));
-                const uint8_t far = static_cast<uint8_t>(((p[x] & l[x]) | (p[x + 4] & l[x + 4])) & l[x + 1] & l[x + 3]);
-                const uint8_t c = static_cast<uint8_t>(l[x + 2] & (p[x + 2] | side | far));
-                row[x] = next[x] = c;
-            }
-        }
+        colour_row_pair(l, bits.data(), row, row + width, width, blur);
     }
 }
 

@@ -6,7 +6,7 @@
 # the decoded "TILES.16"). Every timed run starts after a sync, so that no command pays for
 # writing back what an earlier one wrote.
 #
-#   bench/run.sh [RUNS]    RUNS: timed runs per command (default 11, at least 7)
+#   bench/run.sh [RUNS]    RUNS: timed runs per command (default 15, at least 7), taken in rounds of 3
 #
 # The files are written into /dev/shm when it exists (about 1 GiB with the copies), else
 # /tmp; set ZK_BENCH_DIR to measure on another file system.
@@ -14,7 +14,7 @@
 # Needs hyperfine, GNU time (/usr/bin/time) and python3 with Pillow; on Debian:
 #   apt-get install hyperfine time python3-pil
 set -euo pipefail
-runs=${1:-11}
+runs=${1:-15}
 missing=()
 command -v hyperfine > /dev/null || missing+=(hyperfine)
 [ -x /usr/bin/time ] || missing+=(time)
@@ -73,18 +73,28 @@ jobs=(
   "brevik 24-bit|brevik2|$b/brevik --overwrite -B -B $disks"
 )
 
-arguments=()
-for job in "${jobs[@]}"; do
-  IFS='|' read -r name dir command <<< "$job"
-  mkdir -p "$work/$dir" "$work/copy-$dir"
-  (cd "$work/$dir" && $command > /dev/null)  # the outputs the floor copies
-  arguments+=(-n "$name" "cd $work/$dir && $command > /dev/null")
-  arguments+=(-n "copy: $name" "cp $work/$dir/*.bmp $work/copy-$dir/")
+# Each program and its floor are timed in turns, a few runs each per round, so that a slow
+# spell of the machine falls on both; neither goes through a shell.
+rounds=$(( (runs + 2) / 3 ))
+for round in $(seq 1 "$rounds"); do
+  for job in "${jobs[@]}"; do
+    IFS='|' read -r name dir command <<< "$job"
+    if [ "$round" -eq 1 ]; then
+      mkdir -p "$work/$dir" "$work/copy-$dir"
+      (cd "$work/$dir" && $command > /dev/null)  # the outputs the floor copies
+    fi
+    copy="cp"
+    for file in "$work/$dir"/*.bmp; do copy+=" $(printf '%q' "$file")"; done
+    (cd "$work/$dir" && hyperfine -N --style none --warmup 1 --runs 3 --prepare sync \
+      --export-json "$work/times-$round-$dir.json" -n "$name" "$command" -n "copy: $name" "$copy $work/copy-$dir/" \
+      > /dev/null)
+  done
+  # What decoding the compressed tile file costs: the same run on the decoded file.
+  (cd "$work/ega" && hyperfine -N --style none --warmup 1 --runs 3 --prepare sync \
+    --export-json "$work/times-$round-decode.json" \
+    -n "holvik EGA, compressed tiles" "$b/holvik --overwrite --ega $pc/TILES.16 $pc" \
+    -n "holvik EGA, decoded tiles" "$b/holvik --overwrite --ega $work/data/pc-decoded/TILES.16 $pc" > /dev/null)
 done
-# What decoding the compressed tile file costs: the same run on the decoded file.
-arguments+=(-n "holvik EGA, decoded tiles" "cd $work/ega && $b/holvik --overwrite --ega $work/data/pc-decoded/TILES.16 $pc")
-
-hyperfine --style none --warmup 2 --runs "$runs" --prepare sync --export-json "$work/times.json" "${arguments[@]}" > /dev/null
 
 # Peak resident memory of each program, beside its largest output file.
 for job in "${jobs[@]}"; do
@@ -94,19 +104,25 @@ for job in "${jobs[@]}"; do
   echo "$name|$peak|$largest"
 done > "$work/memory.txt"
 
-/usr/bin/python3 - "$work/times.json" "$work/memory.txt" <<'PY'
-import json, sys
-times = {r["command"]: r["median"] for r in json.load(open(sys.argv[1]))["results"]}
+/usr/bin/python3 - "$work/memory.txt" "$work"/times-*.json <<'PY'
+import json, statistics, sys
+runs = {}
+for path in sys.argv[2:]:
+    for result in json.load(open(path))["results"]:
+        runs.setdefault(result["command"], []).extend(result["times"])
+times = {command: statistics.median(values) for command, values in runs.items()}
 memory = {}
-for line in open(sys.argv[2]):
+for line in open(sys.argv[1]):
     name, peak, largest = line.strip().split("|")
     memory[name] = (int(peak), int(largest))
-print("%-24s %10s %10s %7s %12s %12s" % ("median of runs", "program", "copy", "ratio", "peak memory", "largest file"))
+count = min(len(values) for values in runs.values())
+print("%-24s %10s %10s %7s %12s %12s" % ("median of %d runs" % count, "program", "copy", "ratio", "peak memory",
+                                         "largest file"))
 for name, (peak, largest) in memory.items():
     program, floor = times[name], times["copy: " + name]
     print("%-24s %7.1f ms %7.1f ms %7.2f %9.1f MiB %9.1f MiB" % (name, program * 1000, floor * 1000, program / floor,
                                                                   peak / 1024, largest / 1024))
-decode = times["holvik EGA"] - times["holvik EGA, decoded tiles"]
+compressed, decoded = times["holvik EGA, compressed tiles"], times["holvik EGA, decoded tiles"]
 print("decoding the compressed TILES.16 adds %.2f ms to holvik (median %.1f ms against %.1f ms)" % (
-    decode * 1000, times["holvik EGA"] * 1000, times["holvik EGA, decoded tiles"] * 1000))
+    (compressed - decoded) * 1000, compressed * 1000, decoded * 1000))
 PY
