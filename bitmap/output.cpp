@@ -181,12 +181,14 @@ uint8_t* reserve_output(output_file& out, size_t bytes)
     if (out.used + bytes > out.buffer.size()) {
         // Hand on the whole blocks; the last partial block moves to the front.
         const size_t whole = out.used / output_block_bytes * output_block_bytes;
-        if (whole > 0 && std::fwrite(out.buffer.data(), 1, whole, out.stream) != whole) {
-            out.failed = true;
-            return nullptr;
+        if (whole > 0) {
+            if (std::fwrite(out.buffer.data(), 1, whole, out.stream) != whole) {
+                out.failed = true;
+                return nullptr;
+            }
+            std::memmove(out.buffer.data(), out.buffer.data() + whole, out.used - whole);
+            out.used -= whole;
         }
-        std::memmove(out.buffer.data(), out.buffer.data() + whole, out.used - whole);
-        out.used -= whole;
         const size_t wanted = out.used + bytes + output_block_bytes;
         if (!ensure_capacity(out, wanted > output_piece_bytes ? wanted : output_piece_bytes)) {
             out.failed = true;
