@@ -1,9 +1,9 @@
 // The 16-colour rendering (with and without blur) and the colour-television rendering.
 //
-// Both walk a row with a window of the five dots x-2 .. x+2 (bit k = dot x-2+k) and look
-// the result up in small tables: the colour index by column mod 4 (made at compile time),
-// or the television's hue and colours by phase (made once per call: the hues that occur
-// are few, so no sine or cosine is computed per pixel).
+// The 16 colours are worked out byte by byte over whole rows from the lit dots and their
+// colour bits. The television walks a row with a window of the five dots x-2 .. x+2 (bit k
+// = dot x-2+k) and looks its hue and colours up by phase in tables made once per call (the
+// hues that occur are few, so no sine or cosine is computed per pixel).
 //
 // Television, per column x of phase (start + x) mod 4: pattern a = or of M[(phase + k + 2)
 // mod 4] over the lit dots x+k, k = -2..1, pattern b the same over k = -1..2; luma
@@ -42,34 +42,6 @@ constexpr int hue_walk = 6;                    // hues compared on each side
 constexpr size_t id_room = 8;                  // hue ids kept on each side of a row
 constexpr size_t narrowest_joined = 10;
 
-struct colour_tables {
-    uint8_t plain[4][window_patterns];
-    uint8_t blur[4][window_patterns];
-};
-
-constexpr colour_tables make_colour_tables()
-{
-    colour_tables tables{};
-    for (unsigned m = 0; m < 4; ++m) {
-        for (unsigned window = 0; window < window_patterns; ++window) {
-            // Dot x-2+k of column x = m (mod 4) stands for P[(m + k - 2) mod 4].
-            auto lit = [&](unsigned k) { return ((window >> k) & 1) != 0; };
-            auto bit = [&](unsigned k) { return lit(k) ? column_bits[(m + k + 2) & 3] : 0; };
-            unsigned plain = 0;
-            if (lit(2)) {
-                plain = bit(1) | bit(2) | bit(3);
-                if (lit(1) && lit(3)) plain |= bit(0) | bit(4);
-            }
-            unsigned blur = bit(1) | bit(2) | bit(3);
-            if (blur) blur |= bit(0) | bit(4);
-            tables.plain[m][window] = static_cast<uint8_t>(plain);
-            tables.blur[m][window] = static_cast<uint8_t>(blur);
-        }
-    }
-    return tables;
-}
-
-constexpr colour_tables colour_of = make_colour_tables();
 
 
 // The television rendering by key = phase * 32 + five-dot window. A hue is kept as a small
@@ -202,12 +174,27 @@ int equal_neighbours(const uint8_t* p, uint8_t own)
     return std::min(same_left, hue_walk) + std::min(same_right, hue_walk);
 }
 
-// Colours both rows of a pair from the dots of the first: l[x + 2] becomes 0xFF where dot x
-// is lit (the two entries on each side beyond the row are the caller's), p[x + 2] is the
-// colour bit P of column x. Byte by byte without branches, so that the loops run on vectors.
-__attribute__((target_clones("avx2", "default")))
-void colour_row_pair(uint8_t* l, const uint8_t* p, uint8_t* row, uint8_t* next, size_t width, bool blur)
+// Columns of a row are coloured in pieces of this many, so that the dots fit on the stack.
+constexpr size_t colour_piece = 1024;
+
+// The colour bit P of column j - 2 at p[j], for a piece that starts at a multiple of 4.
+constexpr std::array<uint8_t, colour_piece + 4> make_piece_bits()
 {
+    std::array<uint8_t, colour_piece + 4> bits{};
+    for (size_t j = 0; j < bits.size(); ++j) bits[j] = column_bits[(j + 2) & 3];
+    return bits;
+}
+
+constexpr std::array<uint8_t, colour_piece + 4> piece_bits = make_piece_bits();
+
+// Colours `width` columns of both rows of a pair (at most a piece) from the dots of the
+// first: l[x + 2] becomes 0xFF where dot x of the piece is lit (the two entries on each side
+// beyond the piece are the caller's). Byte by byte without branches, so that the loops run
+// on vectors.
+__attribute__((target_clones("avx2", "default")))
+void colour_row_pair(uint8_t* l, uint8_t* row, uint8_t* next, size_t width, bool blur)
+{
+    const uint8_t* p = piece_bits.data();
     for (size_t x = 0; x < width; ++x) l[x + 2] = row[x] ? 0xFF : 0;
     // Column x: dots x-2 .. x+2 are l[x] .. l[x+4], their bits p[x] .. p[x+4].
     if (blur) {
@@ -243,33 +230,29 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
     const size_t width = image.width;
     if (width == 0) return;
     const size_t rows = std::min<size_t>(image.height, image.pixels.size() / width);
-    // Whole rows at a time: lit[j + 2] is 0xFF where dot j is lit (j from -2 to width + 1, the
-    // dots beyond the ends as dot_beyond gives them), bits[j + 2] the colour bit P of column j.
-    std::vector<uint8_t> lit, bits;
-    try {
-        lit.assign(width + 4, 0);
-        bits.assign(width + 4, 0);
-    } catch (const std::bad_alloc&) {
-        // Without room for them, column by column through the five-dot windows.
-        const auto& colours = blur ? colour_of.blur : colour_of.plain;
-        for (size_t y = 0; y + 1 < rows; y += 2) {
-            uint8_t* row = image.pixels.data() + y * width;
-            uint8_t* next = row + width;
-            resolve_markers(row, width, join_ends);
-            dot_windows(row, width, join_ends, next);
-            for (size_t x = 0; x < width; ++x) next[x] = colours[x & 3][next[x]];
-            std::memcpy(row, next, width);
-        }
-        return;
-    }
-    for (size_t j = 0; j < width + 4; ++j) bits[j] = column_bits[(j + 2) & 3];  // column j - 2
-    uint8_t* const l = lit.data();
+    auto lit = [](unsigned dot) { return static_cast<uint8_t>(dot ? 0xFF : 0); };
+    uint8_t l[colour_piece + 4];  // l[k] for dot k - 2 of the piece
     for (size_t y = 0; y + 1 < rows; y += 2) {
         uint8_t* row = image.pixels.data() + y * width;
         resolve_markers(row, width, join_ends);
-        for (long j : {-2L, -1L, static_cast<long>(width), static_cast<long>(width) + 1})
-            l[j + 2] = dot_beyond(row, width, j, join_ends) ? 0xFF : 0;
-        colour_row_pair(l, bits.data(), row, row + width, width, blur);
+        // The dots beyond both ends, before any piece is coloured.
+        const uint8_t beyond[4] = {lit(dot_beyond(row, width, -2, join_ends)), lit(dot_beyond(row, width, -1, join_ends)),
+                                   lit(dot_beyond(row, width, static_cast<long>(width), join_ends)),
+                                   lit(dot_beyond(row, width, static_cast<long>(width) + 1, join_ends))};
+        l[0] = beyond[0];
+        l[1] = beyond[1];
+        for (size_t start = 0; start < width;) {
+            const size_t count = std::min(colour_piece, width - start);
+            const size_t end = start + count;
+            // The two dots after the piece are still dots: it is coloured after them.
+            l[count + 2] = end < width ? lit(row[end]) : beyond[2];
+            l[count + 3] = end + 1 < width ? lit(row[end + 1]) : end < width ? beyond[2] : beyond[3];
+            colour_row_pair(l, row + start, row + width + start, count, blur);
+            // The last two dots of this piece come before the next one.
+            l[0] = l[count];
+            l[1] = l[count + 1];
+            start = end;
+        }
     }
 }
 

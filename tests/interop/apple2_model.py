@@ -285,6 +285,19 @@ def main(tool):
                         console, pixels = retouch(dots, width, height, join, phase)
                         expected[out] = ("retouch", console, pixels)
 
+        # Rows wider than the pieces the library colours a row in.
+        for width in (1023, 1024, 1025, 1026, 2051):
+            for join in (0, 1):
+                n += 1
+                dots = random_dots(rng, width, 2)
+                src = os.path.join(work, f"dots{n}.raw")
+                with open(src, "wb") as f:
+                    f.write(dots)
+                for blur in (0, 1):
+                    out = os.path.join(work, f"colour{n}-{blur}.bmp")
+                    jobs.append(f"colour {src} {width} 2 {join} {blur} {out}")
+                    expected[out] = ("colour", [], [c & 15 for c in colour(dots, width, 2, join, blur)])
+
         job_file = os.path.join(work, "jobs.txt")
         with open(job_file, "w") as f:
             f.write("\n".join(jobs) + "\n")
