@@ -198,15 +198,6 @@ uint8_t* reserve_output(output_file& out, size_t bytes)
     return out.buffer.data() + out.used;
 }
 
-int write_output(output_file& out, const void* bytes, size_t count)
-{
-    uint8_t* room = reserve_output(out, count);
-    if (!room) return -1;
-    if (count > 0) std::memcpy(room, bytes, count);
-    commit_output(out, count);
-    return 0;
-}
-
 int flush_output(output_file& out)
 {
     if (!out.failed && out.used > 0 && std::fwrite(out.buffer.data(), 1, out.used, out.stream) != out.used)

@@ -42,7 +42,6 @@ int attach_output_stream(output_file& out, std::FILE* stream);
 // the bytes filled in.
 uint8_t* reserve_output(output_file& out, size_t bytes);
 inline void commit_output(output_file& out, size_t bytes) { out.used += bytes; }
-int write_output(output_file& out, const void* bytes, size_t count);
 // Hands the pending bytes to the stream. 0, or -1 when a write failed (now or before).
 int flush_output(output_file& out);
 

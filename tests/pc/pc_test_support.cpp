@@ -4,13 +4,8 @@
 
 const std::string& sample_pc_data()
 {
-    static const scratch_dir data;
-    static const std::string pc = [] {
-        const program_run run = run_program(ZK_MAKE_SAMPLE_DATA, {data.path.string()}, data.path.string());
-        EXPECT_EQ(run.status, 0) << run.output;
-        return data / "pc";
-    }();
-    return pc;
+    static const std::string dir = sample_data(ZK_MAKE_SAMPLE_DATA) + "/pc";
+    return dir;
 }
 
 const std::vector<uint8_t>& sample_tile_file(bool cga)

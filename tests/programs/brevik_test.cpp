@@ -25,12 +25,7 @@ const char* const disk_names[5] = {"zk-program.dsk", "zk-castle.dsk", "zk-dwelli
 // The sample disk images, made once for the test program.
 const std::string& sample_disks()
 {
-    static const scratch_dir data;
-    static const std::string dir = [] {
-        const program_run run = run_program(ZK_MAKE_SAMPLE_DATA, {data.path.string()}, data.path.string());
-        EXPECT_EQ(run.status, 0) << run.output;
-        return data / "apple2";
-    }();
+    static const std::string dir = sample_data(ZK_MAKE_SAMPLE_DATA) + "/apple2";
     return dir;
 }
 

@@ -7,13 +7,8 @@ const std::string garvik_program = ZK_GARVIK;
 
 const std::string& sample_pc_dir()
 {
-    static const scratch_dir data;
-    static const std::string pc = [] {
-        const program_run run = run_program(ZK_MAKE_SAMPLE_DATA, {data.path.string()}, data.path.string());
-        EXPECT_EQ(run.status, 0) << run.output;
-        return data / "pc";
-    }();
-    return pc;
+    static const std::string dir = sample_data(ZK_MAKE_SAMPLE_DATA) + "/pc";
+    return dir;
 }
 
 bmp_file load_bmp(const std::string& path)

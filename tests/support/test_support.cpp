@@ -98,6 +98,17 @@ program_run run_program(const std::string& program, const std::vector<std::strin
     return run;
 }
 
+const std::string& sample_data(const std::string& generator)
+{
+    static const scratch_dir data;
+    static const std::string top = [&] {
+        const program_run run = run_program(generator, {data.path.string()}, data.path.string());
+        EXPECT_EQ(run.status, 0) << run.output;
+        return data.path.string();
+    }();
+    return top;
+}
+
 std::vector<std::string> lines_of(const std::string& text)
 {
     std::vector<std::string> lines;

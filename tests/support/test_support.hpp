@@ -51,6 +51,10 @@ program_run run_program(const std::string& program, const std::vector<std::strin
 program_run run_program(const std::string& program, const std::vector<std::string>& arguments,
                         const std::string& dir, const program_io& io);
 
+// The sample data set written by `generator` (the sample data program), made once for the
+// test program: its top directory.
+const std::string& sample_data(const std::string& generator);
+
 // Splits console output into lines (without their line ends).
 std::vector<std::string> lines_of(const std::string& text);
 
