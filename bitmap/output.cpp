@@ -4,8 +4,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdarg>
 #include <cstring>
@@ -13,31 +17,48 @@
 
 namespace {
 
-// The temporary file being written, removed when a signal ends the run before it is in
+// ------------------------------------------------------------------ signals
+
+// The named new file being written, removed when a signal ends the run before it is in
 // place. Signal handlers can reach nothing else, so this is the one piece of state kept
-// outside the records.
-char pending_temporary[4096];
+// outside the records. The name is complete before the flag says so (the fences keep the
+// compiler from reordering the two).
+char pending_name[PATH_MAX];
 volatile std::sig_atomic_t pending_set = 0;
 bool cleanup_installed = false;
 
-constexpr int cleanup_signals[] = {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGXFSZ};
-
 extern "C" void remove_pending_and_raise(int signal_number)
 {
-    if (pending_set) ::unlink(pending_temporary);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (pending_set) ::unlink(pending_name);
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
 }
 
-// Signals whose default action ends the run remove the temporary file first. Signals the
-// caller of the program ignores or handles are left alone.
+// Whether the default action of `signal_number` ends the process.
+bool ends_the_process(int signal_number)
+{
+    switch (signal_number) {
+    case SIGCHLD: case SIGCONT: case SIGSTOP: case SIGTSTP: case SIGTTIN: case SIGTTOU: case SIGURG: case SIGWINCH:
+    case SIGKILL:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Every signal whose default action ends the run removes the named new file first. Signals
+// the caller of the program ignores or handles are left alone.
 void install_cleanup()
 {
     if (cleanup_installed) return;
     cleanup_installed = true;
-    for (int signal_number : cleanup_signals) {
+    for (int signal_number = 1; signal_number <= SIGRTMAX; ++signal_number) {
+        if (!ends_the_process(signal_number)) continue;
         struct sigaction current;
-        if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL ||
+            (current.sa_flags & SA_SIGINFO) != 0)
+            continue;
         struct sigaction action {};
         action.sa_handler = remove_pending_and_raise;
         sigemptyset(&action.sa_mask);
@@ -47,14 +68,22 @@ void install_cleanup()
 
 void set_pending(const std::string& path)
 {
-    if (path.size() >= sizeof pending_temporary) return;
+    if (path.size() >= sizeof pending_name) return;
     install_cleanup();
     pending_set = 0;
-    std::memcpy(pending_temporary, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    std::memcpy(pending_name, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     pending_set = 1;
 }
 
-void clear_pending() { pending_set = 0; }
+void clear_pending()
+{
+    pending_set = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+// ------------------------------------------------------------------ console
 
 // Prints a console line; when the user answers on a terminal while standard output goes
 // elsewhere, the terminal shows it too, so the question is never asked unseen.
@@ -75,6 +104,8 @@ __attribute__((format(printf, 1, 2))) void prompt_text(const char* format, ...)
     va_end(again);
 }
 
+// ------------------------------------------------------------------ new files
+
 // The directory part of `path` with its separator ("" for a bare name).
 std::string directory_prefix(const std::string& path)
 {
@@ -82,46 +113,137 @@ std::string directory_prefix(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Creates a temporary file beside `target`, with the permission bits of the file it will
-// replace (or those a new file gets). The open stream, or null when the directory does
-// not take one.
-std::FILE* create_temporary(const std::string& target, const struct stat* replaced, std::string& temporary)
+// A name no file has yet, beside `target`. May throw std::bad_alloc.
+std::string fresh_name(const std::string& target)
 {
     static unsigned serial = 0;  // distinct names within the run
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        try {
-            temporary = directory_prefix(target) + ".zk-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) +
-                        ".tmp";
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return nullptr;
-        }
-        if (replaced) {
-            if (::fchmod(fd, replaced->st_mode & 07777) != 0) {}
-            if ((replaced->st_uid != ::geteuid() || replaced->st_gid != ::getegid()) &&
-                ::fchown(fd, replaced->st_uid, replaced->st_gid) != 0) {}
-        }
-        set_pending(temporary);
-        if (std::FILE* stream = ::fdopen(fd, "wb")) return stream;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        clear_pending();
-        return nullptr;
+    return directory_prefix(target) + ".zk-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + ".tmp";
+}
+
+// The path through which an unnamed file can be linked into a directory.
+std::string descriptor_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// Whether a failure to create a file means the directory refuses new files for good.
+bool refused_for_good(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+// Creates the new file in the directory of `target`: unnamed where the file system can
+// link such a file in later, else under a fresh name (in out.temporary). The descriptor
+// (open for reading too, for the copy into place), or -1 with errno set.
+int create_new_file(output_file& out)
+{
+    const std::string directory = directory_prefix(out.target);
+    int fd = ::open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        if (::access(descriptor_path(fd).c_str(), F_OK) == 0) return fd;
+        ::close(fd);  // no way to give it a name later
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return -1;
     }
-    return nullptr;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        out.temporary = fresh_name(out.target);
+        set_pending(out.temporary);
+        fd = ::open(out.temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        const int error = errno;
+        clear_pending();
+        out.temporary.clear();
+        errno = error;
+        if (error != EEXIST) return -1;
+    }
+    return -1;
+}
+
+// The extended attribute names of `fd` (ACLs included), NUL-separated; empty where the file
+// system has none. False when they cannot be listed.
+bool list_attributes(int fd, std::vector<char>& names)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size < 0) {
+            names.clear();
+            return errno == ENOTSUP;
+        }
+        names.resize(static_cast<size_t>(size));
+        if (size == 0) return true;
+        const ssize_t got = ::flistxattr(fd, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) return false;
+    }
+    return false;
+}
+
+bool has_name(const std::vector<char>& names, const char* name)
+{
+    for (size_t at = 0; at < names.size(); at += std::strlen(names.data() + at) + 1)
+        if (std::strcmp(names.data() + at, name) == 0) return true;
+    return false;
+}
+
+// Gives the new file `fd` the owner, group, permission bits and extended attributes of the
+// target `from`. False when any of them cannot be kept.
+bool keep_identity(int fd, int from, const struct stat& target)
+{
+    struct stat made;
+    if (::fstat(fd, &made) != 0) return false;
+    if ((made.st_uid != target.st_uid || made.st_gid != target.st_gid) &&
+        ::fchown(fd, target.st_uid, target.st_gid) != 0)
+        return false;
+    if (::fchmod(fd, target.st_mode & 07777) != 0) return false;
+    std::vector<char> wanted, inherited, value;
+    if (!list_attributes(from, wanted) || !list_attributes(fd, inherited)) return false;
+    // Attributes the directory gave the new file but the target lacks (a default ACL).
+    for (size_t at = 0; at < inherited.size(); at += std::strlen(inherited.data() + at) + 1)
+        if (!has_name(wanted, inherited.data() + at) && ::fremovexattr(fd, inherited.data() + at) != 0) return false;
+    for (size_t at = 0; at < wanted.size(); at += std::strlen(wanted.data() + at) + 1) {
+        const char* name = wanted.data() + at;
+        const ssize_t size = ::fgetxattr(from, name, nullptr, 0);
+        if (size < 0) return false;
+        value.resize(static_cast<size_t>(size));
+        const ssize_t got = size == 0 ? 0 : ::fgetxattr(from, name, value.data(), value.size());
+        if (got != size || ::fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
+    }
+    return true;
+}
+
+// Whether a path names a file that may be created: a name is left after the last '/' and
+// it is not too long for a directory entry.
+bool nameable(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const size_t length = std::strlen(slash ? slash + 1 : path);
+    return length > 0 && length <= NAME_MAX;
 }
 
 void reset(output_file& out)
 {
     out.stream = nullptr;
     out.owns_stream = false;
+    out.how = replacement::in_place;
     out.temporary.clear();
+    out.target_fd = -1;
+    out.target_existed = false;
     out.used = 0;
     out.failed = false;
+}
+
+void close_target(output_file& out)
+{
+    if (out.target_fd >= 0) ::close(out.target_fd);
+    out.target_fd = -1;
+}
+
+// Opens the target for the in-place write: through the descriptor already open on it, or
+// by creating it.
+std::FILE* open_in_place(output_file& out)
+{
+    if (out.target_fd < 0) return std::fopen(out.target.c_str(), "wb");
+    if (::ftruncate(out.target_fd, 0) != 0) return nullptr;
+    std::FILE* stream = ::fdopen(out.target_fd, "wb");
+    if (stream) out.target_fd = -1;
+    return stream;
 }
 
 bool ensure_capacity(output_file& out, size_t bytes)
@@ -136,6 +258,98 @@ bool ensure_capacity(output_file& out, size_t bytes)
     return true;
 }
 
+// ------------------------------------------------------------------ putting in place
+
+// Gives the unnamed new file `fd` the name `name`; false (errno set) when it cannot.
+bool link_unnamed(int fd, const std::string& name)
+{
+    return ::linkat(AT_FDCWD, descriptor_path(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Names the complete new file `fd` with a fresh name beside the target (it may already
+// have one). False when it cannot be named.
+bool name_new_file(output_file& out, int fd)
+{
+    if (!out.temporary.empty()) return true;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string name;
+        try {
+            name = fresh_name(out.target);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        set_pending(name);
+        if (link_unnamed(fd, name)) {
+            out.temporary = name;
+            return true;
+        }
+        clear_pending();
+        if (errno != EEXIST) return false;
+    }
+    return false;
+}
+
+// Copies the complete new file `fd` into the target: truncated, written from the start,
+// closed. False when any step fails.
+bool copy_into_target(output_file& out, int fd)
+{
+    if (out.target_fd < 0) {
+        out.target_fd = ::open(out.target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (out.target_fd < 0) return false;
+    }
+    const int target = out.target_fd;
+    bool copied = ::ftruncate(target, 0) == 0 && ::lseek(target, 0, SEEK_SET) == 0;
+    off_t at = 0;
+    while (copied) {
+        ssize_t moved = ::copy_file_range(fd, &at, target, nullptr, size_t{1} << 30, 0);
+        if (moved < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+            // Byte by byte through a buffer where the kernel cannot copy between the two.
+            uint8_t piece[1 << 16];
+            moved = ::pread(fd, piece, sizeof piece, at);
+            for (ssize_t done = 0; moved > 0 && done < moved;) {
+                const ssize_t put = ::write(target, piece + done, static_cast<size_t>(moved - done));
+                if (put <= 0) {
+                    moved = -1;
+                    break;
+                }
+                done += put;
+            }
+            if (moved > 0) at += moved;
+        }
+        if (moved == 0) break;
+        if (moved < 0 && errno != EINTR) copied = false;
+    }
+    out.target_fd = -1;
+    return ::close(target) == 0 && copied;
+}
+
+// Puts the complete new file `fd` in place of the target by its rename (or, for a target
+// that did not exist, by linking it in under the target's name). 0; 1 when the rename was
+// refused and the target is still there to copy into; -1 on any other failure.
+int rename_into_place(output_file& out, int fd)
+{
+    if (out.temporary.empty() && !out.target_existed) {
+        if (link_unnamed(fd, out.target)) return 0;
+        if (errno != EEXIST) return -1;
+    }
+    if (!name_new_file(out, fd)) return -1;
+    if (std::rename(out.temporary.c_str(), out.target.c_str()) == 0) {
+        clear_pending();
+        out.temporary.clear();
+        return 0;
+    }
+    return out.target_existed && (errno == EPERM || errno == EBUSY || errno == EACCES) ? 1 : -1;
+}
+
+// Removes the new file's name, if it has one.
+void remove_new_file(output_file& out)
+{
+    if (out.temporary.empty()) return;
+    ::unlink(out.temporary.c_str());
+    clear_pending();
+    out.temporary.clear();
+}
+
 } // namespace
 
 int open_output_file(output_file& out, const char* path, bool overwrite)
@@ -148,21 +362,64 @@ int open_output_file(output_file& out, const char* path, bool overwrite)
         return -1;
     }
     struct stat status;
-    if (!overwrite && ::stat(path, &status) == 0) {
+    const bool exists = ::stat(path, &status) == 0;
+    if (!overwrite && exists) {
         prompt_text("'%s' already exists\n", path);
         if (!ask_yes_no("overwrite ?")) return -1;
     }
-    struct stat link_status;
-    const bool exists = ::lstat(path, &link_status) == 0;
-    if (!exists || S_ISREG(link_status.st_mode)) out.stream = create_temporary(out.target, exists ? &link_status : nullptr,
-                                                                              out.temporary);
-    if (!out.stream) {
-        out.temporary.clear();
+    out.target_existed = exists;
+    // A device or a FIFO is written in place, as it is; so is a symbolic link that leads
+    // nowhere yet (the file it names is created).
+    struct stat link;
+    if ((exists && !S_ISREG(status.st_mode)) || (!exists && ::lstat(path, &link) == 0 && S_ISLNK(link.st_mode))) {
         out.stream = std::fopen(path, "wb");
         if (!out.stream) {
             std::printf("error: open '%s'\n", path);
             return -1;
         }
+        out.owns_stream = true;
+        return 0;
+    }
+    // A target that may not be written is refused before any work.
+    struct stat target;
+    bool single = false;
+    if (exists) {
+        out.target_fd = ::open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (out.target_fd < 0 || ::fstat(out.target_fd, &target) != 0 || ::lstat(path, &link) != 0) {
+            close_target(out);
+            std::printf("error: open '%s'\n", path);
+            return -1;
+        }
+        single = S_ISREG(link.st_mode) && target.st_nlink == 1;
+    } else if (!nameable(path)) {
+        std::printf("error: open '%s'\n", path);
+        return -1;
+    }
+
+    int fd = -1;
+    try {
+        fd = create_new_file(out);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+    }
+    if (fd < 0) {
+        if (refused_for_good(errno)) out.stream = open_in_place(out);
+        close_target(out);
+        if (!out.stream) {
+            std::printf("error: open '%s'\n", path);
+            return -1;
+        }
+        out.owns_stream = true;
+        return 0;
+    }
+    out.how = !exists || (single && keep_identity(fd, out.target_fd, target)) ? replacement::by_rename : replacement::by_copy;
+    out.stream = ::fdopen(fd, "wb");
+    if (!out.stream) {
+        ::close(fd);
+        remove_new_file(out);
+        close_target(out);
+        std::printf("error: open '%s'\n", path);
+        return -1;
     }
     out.owns_stream = true;
     return 0;
@@ -209,14 +466,36 @@ int flush_output(output_file& out)
 int close_output_file(output_file& out)
 {
     flush_output(out);
-    if (out.owns_stream && std::fclose(out.stream) != 0) out.failed = true;
-    out.stream = nullptr;
-    if (!out.temporary.empty()) {
-        if (!out.failed && std::rename(out.temporary.c_str(), out.target.c_str()) != 0) out.failed = true;
-        if (out.failed) ::unlink(out.temporary.c_str());
-        clear_pending();
-        out.temporary.clear();
+    if (out.how == replacement::in_place || !out.stream) {
+        if (out.owns_stream && out.stream && std::fclose(out.stream) != 0) out.failed = true;
+        out.stream = nullptr;
+        close_target(out);
+        return out.failed ? -1 : 0;
     }
+
+    // The new file is complete once every byte reached it; it stays open for the copy.
+    if (std::fflush(out.stream) != 0) out.failed = true;
+    const int fd = ::fileno(out.stream);
+    bool kept = false;
+    if (!out.failed) {
+        const int renamed = out.how == replacement::by_rename ? rename_into_place(out, fd) : 1;
+        if (renamed < 0) {
+            out.failed = true;
+        } else if (renamed > 0 && !copy_into_target(out, fd)) {
+            // The target may be damaged now: the complete map stays beside it.
+            out.failed = true;
+            kept = name_new_file(out, fd);
+            if (kept) {
+                clear_pending();
+                std::printf("error: the new map is kept as '%s'\n", out.temporary.c_str());
+            }
+        }
+    }
+    if (std::fclose(out.stream) != 0) out.failed = true;
+    out.stream = nullptr;
+    close_target(out);
+    if (kept) out.temporary.clear();
+    remove_new_file(out);
     return out.failed ? -1 : 0;
 }
 

@@ -1,11 +1,18 @@
 // Output files: the existence test and the console overwrite question, buffered writing
 // with every write checked, and the replacement of an earlier file only by a complete one.
 //
-// A regular file (or a file that does not exist yet) is written under a temporary name in
-// the same directory and renamed over the target once every byte is written and the file
-// is closed; on any failure the temporary file is removed and the target stays as it was.
-// A target that is a symbolic link or not a regular file (a device, a FIFO), or one whose
-// directory does not take a temporary file, is written in place.
+// How a file is replaced is decided before anything is written:
+//   - a new file, or a regular file with a single link whose owner, group and extended
+//     attributes the new file can keep: the map is written to a new file in the same
+//     directory (unnamed where the file system allows it, so that no signal can leave it
+//     behind) and put in place of the target by a rename once it is complete;
+//   - any other regular file (more links, an owner or attributes that cannot be kept, a
+//     symbolic link to it, or a refused rename): the map is written to a new file first and
+//     then copied into the target, which keeps its identity;
+//   - a device, a FIFO or a target whose directory refuses new files for good (no
+//     permission, a read-only file system): the map is written in place.
+// A target that cannot be opened for writing is refused before any work, and a failure
+// while the map is written never touches the target.
 #pragma once
 
 #include <cstddef>
@@ -14,11 +21,21 @@
 #include <string>
 #include <vector>
 
+// How the written file becomes the target.
+enum class replacement {
+    in_place,   // the stream is the target itself
+    by_rename,  // a new file, renamed (or linked) over the target when complete
+    by_copy,    // a new file, copied into the target when complete
+};
+
 struct output_file {
     std::FILE* stream = nullptr;
     bool owns_stream = false;      // opened here (closed by close_output_file)
+    replacement how = replacement::in_place;
     std::string target;            // the path as given
-    std::string temporary;         // renamed over the target when complete; empty: written in place
+    std::string temporary;         // the new file's name; empty while it is unnamed
+    int target_fd = -1;            // the existing target, opened for writing without truncating it
+    bool target_existed = false;
     std::vector<uint8_t> buffer;   // pending bytes; its capacity is kept from file to file
     size_t used = 0;
     bool failed = false;           // a write failed
@@ -31,8 +48,9 @@ constexpr size_t output_piece_bytes = size_t{1} << 18;
 constexpr size_t output_block_bytes = 4096;
 
 // Asks before replacing an existing `path` unless `overwrite` is set, then creates the file
-// (or its temporary stand-in). 0; or -1 after "error: open '%s'\n", or silently when the
-// user declines.
+// (or the new file that will replace it). 0; or -1 after "error: open '%s'\n" (also when
+// the target may not be written, or no new file can be made for a reason other than a
+// directory that refuses new files for good), or silently when the user declines.
 int open_output_file(output_file& out, const char* path, bool overwrite);
 // Writes through `out` to a stream the caller opened and closes.
 int attach_output_stream(output_file& out, std::FILE* stream);
@@ -46,9 +64,11 @@ inline void commit_output(output_file& out, size_t bytes) { out.used += bytes; }
 int flush_output(output_file& out);
 
 // Flushes and closes the file and puts it in place of the target. 0, or -1 when a write,
-// the close or the replacement failed: the temporary file is then removed.
+// the close or the replacement failed: the new file is then removed, unless copying it
+// into the target failed, when it is kept beside the target and named in
+// "error: the new map is kept as '%s'\n".
 int close_output_file(output_file& out);
-// Closes the file after a failure and removes the temporary file; the target stays.
+// Closes the file after a failure and removes the new file; the target stays.
 void discard_output_file(output_file& out);
 
 // Asks `question` on the console; 1 for yes, 0 for no (also at the end of input).

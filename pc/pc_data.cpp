@@ -2,6 +2,7 @@
 #include "pc_data.hpp"
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -139,52 +140,76 @@ int find_entry_ignoring_case(const char* directory, const char* name, std::strin
     return matches == 1 ? 1 : 0;
 }
 
-// The largest tile file read: a decoded "TILES.16". A compressed file is always shorter
-// than the length it states, so reading this much also reads any compressed file whole.
-constexpr size_t largest_tile_file = 65536;
+// The largest size a compressed tile file of `decoded` bytes can have: every byte a literal
+// after a reset, both at the widest code, then the end code.
+constexpr size_t largest_compressed(size_t decoded) { return lzw_header_bytes + (decoded * 24 + 12 + 7) / 8; }
 
-// Whether `file` (its first bytes, up to the largest tile file) is a compressed tile file: it
-// states the decoded length of one of the two tile files, is shorter than that, and its
-// first code is a reset (9 bits: byte 4 zero, bit 0 of byte 5 set).
-bool is_compressed_tile_file(const std::vector<uint8_t>& file)
+// Whether `head` (the first bytes of a file) begins a compressed tile file of the format
+// whose decoded size is `decoded`: it states that size and its first code is a reset (9 bits:
+// byte 4 zero, bit 0 of byte 5 set).
+bool starts_compressed(const uint8_t* head, size_t size, size_t decoded)
 {
-    const uint32_t stated = lzw_stated_length(file.data(), file.size());
-    return (stated == cga_format.file_bytes || stated == ega_format.file_bytes) && file.size() < stated &&
-           file.size() > lzw_header_bytes + 1 && file[lzw_header_bytes] == 0 && (file[lzw_header_bytes + 1] & 1) != 0;
+    return size > lzw_header_bytes + 1 && lzw_stated_length(head, size) == decoded && head[lzw_header_bytes] == 0 &&
+           (head[lzw_header_bytes + 1] & 1) != 0;
 }
 
-// Reads the tile file at `path` into `file`: its first 65536 bytes as they stand, or all
-// its decoded bytes when it is compressed. Prints its line on failure; 0 or -1.
-int read_tile_file(const char* path, std::vector<uint8_t>& file)
+// Reads the tile file at `path` for `format` into `file`: a file of exactly the format's
+// decoded size as it stands; a compressed file of that format whole, decoded; any other
+// file up to the decoded size (a longer decoded file has a tail nobody reads). A CGA run
+// given the EGA file is told so. Prints its line on failure; 0 or -1.
+int read_tile_file(const char* path, const pc_tile_format& format, std::vector<uint8_t>& file)
 {
-    try {
-        file.resize(largest_tile_file);
-    } catch (const std::bad_alloc&) {
-        std::printf("error: memory exhausted!\n");
-        return -1;
-    }
     std::FILE* stream = std::fopen(path, "rb");
     if (!stream) {
         std::printf("error: open '%s'\n", path);
         return -1;
     }
-    const size_t read = std::fread(file.data(), 1, file.size(), stream);
-    const bool failed = std::ferror(stream) != 0;
-    std::fclose(stream);
-    if (failed) {
-        std::printf("error: read '%s'\n", path);
-        return -1;
-    }
-    file.resize(read);
-    if (!is_compressed_tile_file(file)) return 0;
-
-    std::vector<uint8_t> decoded;
-    const int status = lzw_decode(file.data(), file.size(), largest_tile_file, decoded);
-    if (status == lzw_memory_exhausted) {
+    struct stat status;
+    const long long length = ::fstat(::fileno(stream), &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : -1;
+    const size_t limit = largest_compressed(format.file_bytes);
+    // The whole file when it may be compressed (no longer than the largest compressed one,
+    // or of unknown size); else what the format needs.
+    const bool may_be_compressed = length < 0 || (length != static_cast<long long>(format.file_bytes) &&
+                                                  static_cast<unsigned long long>(length) <= limit);
+    bool read_failed = false;
+    try {
+        file.resize(may_be_compressed ? limit : format.file_bytes);
+        file.resize(std::fread(file.data(), 1, file.size(), stream));
+        read_failed = std::ferror(stream) != 0;
+    } catch (const std::bad_alloc&) {
+        std::fclose(stream);
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    if (status < 0) {
+    std::fclose(stream);
+    if (read_failed) {
+        std::printf("error: read '%s'\n", path);
+        return -1;
+    }
+    // The file's length: known from the file system, or when it was read whole.
+    const long long actual = length >= 0 ? length : file.size() < limit ? static_cast<long long>(file.size()) : -1;
+    const bool compressed = actual >= 0 && actual != static_cast<long long>(format.file_bytes) &&
+                            static_cast<unsigned long long>(actual) < limit &&
+                            starts_compressed(file.data(), file.size(), format.file_bytes);
+    if (&format == &cga_format && actual != static_cast<long long>(format.file_bytes) &&
+        (actual == static_cast<long long>(ega_format.file_bytes) ||
+         (actual >= 0 && static_cast<unsigned long long>(actual) < largest_compressed(ega_format.file_bytes) &&
+          starts_compressed(file.data(), file.size(), ega_format.file_bytes)))) {
+        std::printf("error: '%s' holds EGA tiles (use --ega)\n", path);
+        return -1;
+    }
+    if (!compressed) {
+        if (file.size() > format.file_bytes) file.resize(format.file_bytes);
+        return 0;
+    }
+
+    std::vector<uint8_t> decoded;
+    const int status_code = lzw_decode(file.data(), file.size(), format.file_bytes, decoded);
+    if (status_code == lzw_memory_exhausted) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    if (status_code < 0) {
         std::printf("error: decode '%s'\n", path);
         return -1;
     }
@@ -249,7 +274,7 @@ int load_pc_tiles(const char* path, tile_sheet& sheet, shape_type type, bool cga
     const pc_tile_format& format = cga ? cga_format : ega_format;
     std::vector<uint8_t> file;
     if (make_edition_sheet(sheet, tile_size, tile_size, 4, pc_palette) < 0) return -1;
-    if (read_tile_file(path, file) < 0) return -1;
+    if (read_tile_file(path, format, file) < 0) return -1;
     if (file.size() < format.file_bytes) {
         std::printf("error: read '%s'\n", path);
         return -1;

@@ -181,15 +181,32 @@ TEST(PcTiles, CompressedFilesGiveTheDecodedFilesSheets)
             }
         }
     }
-    // CGA tiles from an EGA-sized file use its first 32768 bytes, compressed or not.
-    const std::vector<uint8_t> ega_sized = noise_tiles(65536);
-    const loaded plain = load(dir, ega_sized, true);
-    const loaded packed = load(dir, lzw_compressed(ega_sized), true);
-    ASSERT_EQ(plain.status, 0);
-    ASSERT_EQ(packed.status, 0);
-    EXPECT_TRUE(packed.sheet.pixels == plain.sheet.pixels);
-    const std::vector<uint8_t> first_half(ega_sized.begin(), ega_sized.begin() + 32768);
-    EXPECT_TRUE(packed.sheet.pixels == load(dir, first_half, true).sheet.pixels);
+    // A compressed file longer than the tiles it holds (noise grows under LZW) reads whole.
+    std::vector<uint8_t> noise(65536);
+    uint32_t state = 1;
+    for (uint8_t& byte : noise) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        byte = static_cast<uint8_t>(state >> 24);
+    }
+    const std::vector<uint8_t> grown = lzw_compressed(noise);
+    ASSERT_GT(grown.size(), 65536u);
+    const loaded long_packed = load(dir, grown, false);
+    ASSERT_EQ(long_packed.status, 0) << long_packed.console;
+    EXPECT_TRUE(long_packed.sheet.pixels == load(dir, noise, false).sheet.pixels);
+
+    // Decoded CGA tiles whose first bytes read "65536, reset" are read as they stand.
+    std::vector<uint8_t> cga_look_alike = noise_tiles(32768);
+    std::copy_n(grown.begin(), 6, cga_look_alike.begin());
+    const loaded cga_read = load(dir, cga_look_alike, true);
+    EXPECT_EQ(cga_read.status, 0) << cga_read.console;
+
+    // EGA tiles given as CGA tiles are refused, compressed or not.
+    const std::string cga_path = dir / "TILES.4";
+    for (const std::vector<uint8_t>* ega_file : std::initializer_list<const std::vector<uint8_t>*>{&noise, &grown}) {
+        const loaded refused = load(dir, *ega_file, true);
+        EXPECT_EQ(refused.status, -1);
+        EXPECT_EQ(refused.console, "error: '" + cga_path + "' holds EGA tiles (use --ega)\n");
+    }
 }
 
 TEST(PcTiles, CompressedFileFailuresAndLookAlikes)
