@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# Times every mapper on the sample data against the floor of copying the same output bytes
-# (cp of the files it writes), in the same run, and prints the ratios of the medians and
+# Times every mapper on the sample data against the floor of copying the same output files
+# safely (each to a new file in the target folder, renamed over the earlier copy, in one
+# process: bench/safe_copy.cpp), in the same run, and prints the ratios of the medians and
 # each program's peak resident memory beside its largest output file. It also measures
 # what decoding the compressed tile file adds to a run (holvik on the compressed and on
 # the decoded "TILES.16"). Every timed run starts after a sync, so that no command pays for
 # writing back what an earlier one wrote.
 #
-#   bench/run.sh [RUNS]    RUNS: timed runs per command (default 15, at least 7), taken in rounds of 3
+#   bench/run.sh [--tmpfs] [RUNS]    RUNS: timed runs per command (default 15, at least 7), taken in rounds of 3
 #
-# The files are written into /dev/shm when it exists (about 1 GiB with the copies), else
-# /tmp; set ZK_BENCH_DIR to measure on another file system.
+# The files (about 1 GiB with the copies) are written where users write their maps: on the
+# disk that holds the current directory, in a temporary folder there. --tmpfs measures in
+# memory instead (/dev/shm), the programs' own work without the disk's; ZK_BENCH_DIR names
+# any other place.
 #
 # Needs hyperfine, GNU time (/usr/bin/time) and python3 with Pillow; on Debian:
 #   apt-get install hyperfine time python3-pil
 set -euo pipefail
+place=$PWD
+if [ "${1:-}" = "--tmpfs" ]; then
+  place=/dev/shm
+  shift
+fi
 runs=${1:-15}
 missing=()
 command -v hyperfine > /dev/null || missing+=(hyperfine)
@@ -28,11 +36,11 @@ fi
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build-bench"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZK_TESTS=OFF > /dev/null
-cmake --build "$build" -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik make_sample_data > /dev/null
+cmake --build "$build" -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik make_sample_data \
+  safe_copy > /dev/null
 
-# In memory (tmpfs) where there is one, so that the figures are the programs' own work and
-# not the disk's; ZK_BENCH_DIR names another place.
-work=$(mktemp -d -p "${ZK_BENCH_DIR:-$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp )}")
+work=$(mktemp -d -p "${ZK_BENCH_DIR:-$place}" zk-bench-XXXXXX)
+echo "measuring in $work ($(stat -f -c %T "$work"))"
 trap 'rm -rf "$work"' EXIT
 "$build/tools/make_sample_data" "$work/data" > /dev/null
 pc="$work/data/pc"
@@ -82,8 +90,9 @@ for round in $(seq 1 "$rounds"); do
     if [ "$round" -eq 1 ]; then
       mkdir -p "$work/$dir" "$work/copy-$dir"
       (cd "$work/$dir" && $command > /dev/null)  # the outputs the floor copies
+      cp "$work/$dir"/*.bmp "$work/copy-$dir/"     # and the copies it replaces
     fi
-    copy="cp"
+    copy="$build/bench/safe_copy"
     for file in "$work/$dir"/*.bmp; do copy+=" $(printf '%q' "$file")"; done
     (cd "$work/$dir" && hyperfine -N --style none --warmup 1 --runs 3 --prepare sync \
       --export-json "$work/times-$round-$dir.json" -n "$name" "$command" -n "copy: $name" "$copy $work/copy-$dir/" \
@@ -116,7 +125,7 @@ for line in open(sys.argv[1]):
     name, peak, largest = line.strip().split("|")
     memory[name] = (int(peak), int(largest))
 count = min(len(values) for values in runs.values())
-print("%-24s %10s %10s %7s %12s %12s" % ("median of %d runs" % count, "program", "copy", "ratio", "peak memory",
+print("%-24s %10s %10s %7s %12s %12s" % ("median of %d runs" % count, "program", "safe copy", "ratio", "peak memory",
                                          "largest file"))
 for name, (peak, largest) in memory.items():
     program, floor = times[name], times["copy: " + name]
