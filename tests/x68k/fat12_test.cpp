@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "disk_images.hpp"
-#include "x68k/fat12.hpp"
+#include "x68k/disk_container.hpp"
 
 namespace {
 
