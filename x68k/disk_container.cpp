@@ -49,6 +49,7 @@ constexpr size_t d88_data_bytes = 14;
 constexpr uint8_t d88_good = 0x00;
 constexpr uint8_t d88_good_deleted = 0x10;
 constexpr int d88_largest_size_code = 7;  // 16384 bytes
+constexpr int d88_most_sectors = 64;      // sector counts above this are counted as this
 
 constexpr size_t dim_header_bytes = 256;
 constexpr size_t dim_media = 0x00;
@@ -183,20 +184,22 @@ bool is_d88(const uint8_t* file, size_t size)
 int decode_d88(const uint8_t* file, size_t size, const char* path, std::vector<uint8_t>& sectors,
                const fat_geometry*& geometry)
 {
-    // The geometry: the size of the first sector, and the most sectors any track states.
+    // The geometry: the size of the first sector, and the sector count that most tracks
+    // state (so that one track short of a sector, or with one too many, is named below).
     int size_code = -1;
-    int most = 0;
+    int tracks_stating[d88_most_sectors + 1] = {};
     for (int t = 0; t < d88_tracks; ++t) {
         const uint32_t offset = d88_track_offset(file, t);
         if (offset == 0) continue;
         if (size_code < 0) size_code = file[offset + d88_size_code];
-        most = std::max<int>(most, get_u16_le(file + offset + d88_track_sectors));
+        ++tracks_stating[std::min<int>(get_u16_le(file + offset + d88_track_sectors), d88_most_sectors)];
     }
+    const int stated = static_cast<int>(std::max_element(tracks_stating, tracks_stating + d88_most_sectors) - tracks_stating);
     const int sector_bytes = size_code >= 0 && size_code <= d88_largest_size_code ? 128 << size_code : 0;
-    geometry = geometry_of_sectors(sector_bytes, most);
+    geometry = geometry_of_sectors(sector_bytes, stated);
     if (!geometry) {
         std::printf("error: '%s' has sectors of %d bytes, %d a track: no disk format this program reads\n", path,
-                    sector_bytes, most);
+                    sector_bytes, stated);
         return -1;
     }
     const fat_geometry& g = *geometry;
@@ -205,7 +208,8 @@ int decode_d88(const uint8_t* file, size_t size, const char* path, std::vector<u
     for (int t = 0; t < d88_tracks; ++t) {
         size_t at = d88_track_offset(file, t);
         if (at == 0) continue;
-        const int count = get_u16_le(file + at + d88_track_sectors);  // at most `most`
+        // Every sector read moves on by at least its header, within the file.
+        const int count = get_u16_le(file + at + d88_track_sectors);
         for (int k = 0; k < count; ++k) {
             if (at + d88_sector_header_bytes > size) {
                 std::printf("error: track %d of '%s' is cut short\n", t, path);
