@@ -13,6 +13,7 @@ command -v cmake > /dev/null || need+=(cmake make)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
 command -v mformat > /dev/null || need+=(mtools)
 command -v setfacl > /dev/null || need+=(acl)
+command -v floptool > /dev/null || need+=(mame-tools)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""

@@ -219,16 +219,16 @@ int read_tile_file(const char* path, const pc_tile_format& format, std::vector<u
 
 } // namespace
 
-int read_data_file(const char* data_path, const char* name, uint8_t* buffer, size_t size)
+int open_data_file(const char* data_path, const char* name, std::string& path, std::FILE*& stream)
 {
-    std::string path;
+    stream = nullptr;
     try {
         path = data_path_join(data_path, name);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    stream = std::fopen(path.c_str(), "rb");
     if (!stream && errno == ENOENT) {
         // Copied off a DOS disk, the files may bear the same names in another case.
         std::string entry;
@@ -246,6 +246,14 @@ int read_data_file(const char* data_path, const char* name, uint8_t* buffer, siz
         }
         if (found > 0) stream = std::fopen(path.c_str(), "rb");
     }
+    return 0;
+}
+
+int read_data_file(const char* data_path, const char* name, uint8_t* buffer, size_t size)
+{
+    std::string path;
+    std::FILE* stream = nullptr;
+    if (open_data_file(data_path, name, path, stream) < 0) return -1;
     if (!stream) {
         std::printf("error: open '%s'\n", path.c_str());
         return -1;

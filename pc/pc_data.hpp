@@ -12,10 +12,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "bitmap/command_line.hpp"
 #include "bitmap/random.hpp"
 #include "bitmap/tile_sheet.hpp"
+
+// Opens `name` for binary reading: from the current directory without a data path, else as
+// data_path + '/' + name (the separator is always added). When no file has the exact name,
+// the one entry of that directory whose name matches ignoring ASCII case is opened instead;
+// two or more such entries count as none. 0 with `stream` open, or null when there is no
+// such file, and `path` the file tried; -1 after "error: memory exhausted!".
+int open_data_file(const char* data_path, const char* name, std::string& path, std::FILE*& stream);
 
 // Reads exactly `size` bytes of `name` into `buffer`: from the current directory without a
 // data path, else from data_path + '/' + name (the separator is always added). When no file

@@ -8,6 +8,7 @@
 // mappers treat as transparent. The world maps are stored row by row.
 
 #include "fat12_image.hpp"
+#include "x68k_containers.hpp"
 #include "sample_data.hpp"
 
 #include <algorithm>
@@ -228,7 +229,11 @@ int write_x68k_files(const sample_data& data, const std::filesystem::path& out_d
     if (write_output_file(dir / "zk-britannia.xdf", volume.image, fat_image_bytes) < 0 ||
         write_output_file(dir / "ZK_Britania.fdi", fdi, fat_image_bytes + 4096) < 0)
         return -1;
-    return 0;
+
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> copies;
+    for (const disk_file& file : files)
+        copies.emplace_back(file.name, file.bytes);
+    return write_x68k_containers(out_dir, volume.image, copies);
 }
 
 }  // namespace sample

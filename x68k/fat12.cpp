@@ -23,16 +23,6 @@ constexpr int chain_end = 0xFF0;     // this and above: reserved, bad or end of 
 constexpr uint8_t deleted_mark = 0xE5;
 constexpr uint8_t escaped_e5 = 0x05;
 
-// The table row whose key is length - header_size; nullptr for none (also for a negative
-// header size, which would put sectors before the start of the file).
-const fat_geometry* geometry_of(int64_t length, int header_size)
-{
-    if (header_size < 0) return nullptr;
-    for (const fat_geometry& row : fat_geometries)
-        if (length - header_size == static_cast<int64_t>(row.image_bytes)) return &row;
-    return nullptr;
-}
-
 int fail_open(fat_image& image)
 {
     close_fat_image(image);
@@ -53,54 +43,86 @@ bool same_name(const uint8_t* entry, const uint8_t* name, bool ignore_case)
 
 } // namespace
 
-int open_fat_image(fat_image& image, const char* path, int header_size)
+const fat_geometry* geometry_of(int64_t length, int header_size)
 {
-    close_fat_image(image);
-    image.header_size = header_size;
+    if (header_size < 0) return nullptr;
+    for (const fat_geometry& row : fat_geometries)
+        if (length - header_size == static_cast<int64_t>(row.image_bytes)) return &row;
+    return nullptr;
+}
+
+std::FILE* open_image_stream(const char* path, int64_t& length)
+{
     std::FILE* stream = std::fopen(path, "rb");
     if (!stream) {
         std::printf("open error '%s'\n", path);
-        return fail_open(image);
+        return nullptr;
     }
-    off_t length = -1;
-    if (fseeko(stream, 0, SEEK_END) != 0 || (length = ftello(stream)) < 0) {
+    off_t end = -1;
+    if (fseeko(stream, 0, SEEK_END) != 0 || (end = ftello(stream)) < 0) {
         std::fclose(stream);
         std::printf("seek error '%s' (SEEK_END)\n", path);
-        return fail_open(image);
+        return nullptr;
     }
     if (fseeko(stream, 0, SEEK_SET) != 0) {
         std::fclose(stream);
         std::printf("seek error '%s' (SEEK_SET)\n", path);
-        return fail_open(image);
+        return nullptr;
     }
-    // Known before anything is allocated: the length decides the format.
-    const fat_geometry* geometry = geometry_of(static_cast<int64_t>(length), header_size);
-    if (!geometry) {
-        std::fclose(stream);
-        std::printf("unsupported image '%s'\n", path);
-        return fail_open(image);
-    }
-    const size_t size = static_cast<size_t>(length);
+    length = static_cast<int64_t>(end);
+    return stream;
+}
+
+int read_image_stream(std::FILE* stream, const char* path, size_t length, std::vector<uint8_t>& data)
+{
     try {
-        image.image_data.resize(size);
+        data.resize(length);
     } catch (const std::bad_alloc&) {
         std::fclose(stream);
         std::printf("memory exhausted!\n");
-        return fail_open(image);
+        return -1;
     }
-    const size_t read = std::fread(image.image_data.data(), 1, size, stream);
+    const size_t read = std::fread(data.data(), 1, length, stream);
     std::fclose(stream);
-    if (read != size) {
+    if (read != length) {
         std::printf("read error '%s'\n", path);
-        return fail_open(image);
+        return -1;
     }
-    image.image_size = static_cast<uint32_t>(size);
-    image.geometry = *geometry;
+    return 0;
+}
+
+int adopt_fat_image(fat_image& image, std::vector<uint8_t>& data, int header_size, const fat_geometry& geometry,
+                    const char* path)
+{
+    close_fat_image(image);
+    image.header_size = header_size;
+    image.image_data.swap(data);
+    image.image_size = static_cast<uint32_t>(image.image_data.size());
+    image.geometry = geometry;
     if (load_fat(image) < 0) {
         std::printf("can't get fat '%s' offset=%08X\n", path, static_cast<unsigned>(header_size));
         return fail_open(image);
     }
     return 0;
+}
+
+int open_fat_image(fat_image& image, const char* path, int header_size)
+{
+    close_fat_image(image);
+    image.header_size = header_size;
+    int64_t length = 0;
+    std::FILE* stream = open_image_stream(path, length);
+    if (!stream) return fail_open(image);
+    // Known before anything is allocated: the length decides the format.
+    const fat_geometry* geometry = geometry_of(length, header_size);
+    if (!geometry) {
+        std::fclose(stream);
+        std::printf("unsupported image '%s'\n", path);
+        return fail_open(image);
+    }
+    std::vector<uint8_t> data;
+    if (read_image_stream(stream, path, static_cast<size_t>(length), data) < 0) return fail_open(image);
+    return adopt_fat_image(image, data, header_size, *geometry, path);
 }
 
 void close_fat_image(fat_image& image) { image = fat_image{}; }
@@ -189,6 +211,17 @@ const uint8_t* find_dir_entry(const fat_image& image, const uint8_t (&dir_name)[
     return nullptr;
 }
 
+int check_file_size(const char* name, int64_t size, int buffer_size)
+{
+    if (size > buffer_size) {
+        std::printf("file size error '%s' %lld > %d\n", name, static_cast<long long>(size), buffer_size);
+        return -1;
+    }
+    if (size < buffer_size)
+        std::printf("file size mismatch '%s' %d != %d ... ignored\n", name, static_cast<int>(size), buffer_size);
+    return 0;
+}
+
 int read_image_file(const fat_image& image, const char* name, uint8_t* buffer, int buffer_size, bool ignore_case)
 {
     uint8_t dir_name[dir_name_bytes + 1];
@@ -203,12 +236,7 @@ int read_image_file(const fat_image& image, const char* name, uint8_t* buffer, i
     }
     int cluster = get_u16_le(entry + de_first_cluster);
     const uint32_t size = get_u32_le(entry + de_file_size);
-    if (static_cast<int64_t>(size) > buffer_size) {
-        std::printf("file size error '%s' %u > %d\n", name, static_cast<unsigned>(size), buffer_size);
-        return -1;
-    }
-    if (static_cast<int64_t>(size) < buffer_size)
-        std::printf("file size mismatch '%s' %d != %d ... ignored\n", name, static_cast<int>(size), buffer_size);
+    if (check_file_size(name, size, buffer_size) < 0) return -1;
 
     // Each pass copies a whole cluster (the last one as far as needed) from a cluster not
     // seen before, so a chain that loops back fails instead of repeating data.
@@ -233,23 +261,6 @@ int read_image_file(const fat_image& image, const char* name, uint8_t* buffer, i
         std::memcpy(buffer + copied, image.image_data.data() + offset, piece);
         copied += piece;
         cluster = next_cluster(image, cluster);
-    }
-    return 0;
-}
-
-int read_file_from_image(const char* image_path, const char* name, uint8_t* buffer, int buffer_size,
-                         int header_size)
-{
-    fat_image image;
-    if (open_fat_image(image, image_path, header_size) < 0) {
-        std::printf("error: read disk image '%s'\n", image_path);
-        return -1;
-    }
-    const int status = read_image_file(image, name, buffer, buffer_size, true);
-    close_fat_image(image);
-    if (status < 0) {
-        std::printf("error: read disk image '%s/%s'\n", image_path, name);
-        return -1;
     }
     return 0;
 }

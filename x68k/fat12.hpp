@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 // One known disk format, keyed by the image length minus the header size.
@@ -68,6 +69,22 @@ struct fat_image {
     fat_geometry geometry{};
 };
 
+// The table row whose key is length - header_size; nullptr for none (also for a negative
+// header size, which would put sectors before the start of the file).
+const fat_geometry* geometry_of(int64_t length, int header_size);
+
+// Opens `path` for reading and finds its length: the stream, or nullptr after "open error
+// '%s'" or "seek error '%s' (SEEK_END)"/"(SEEK_SET)".
+std::FILE* open_image_stream(const char* path, int64_t& length);
+// Reads the `length` bytes of `stream` into `data` with one request and closes the stream.
+// 0, or -1 after "memory exhausted!" or "read error '%s'".
+int read_image_stream(std::FILE* stream, const char* path, size_t length, std::vector<uint8_t>& data);
+// Makes `data` (a whole image file, header_size bytes ahead of sector 0; taken over, left
+// empty) the open image of `geometry` and decodes its FAT. 0, or -1 after "can't get fat
+// '%s' offset=%08X" with the record released and cleared.
+int adopt_fat_image(fat_image& image, std::vector<uint8_t>& data, int header_size, const fat_geometry& geometry,
+                    const char* path);
+
 // Loads the image at `path` and decodes its FAT. 0, or -1 with `image` released and cleared.
 // Prints "open error '%s'", "seek error '%s' (SEEK_END)"/"(SEEK_SET)", "unsupported image
 // '%s'", "memory exhausted!", "read error '%s'", "can't get fat '%s' offset=%08X".
@@ -93,14 +110,13 @@ int make_dir_name(const char* name, uint8_t (&dir_name)[dir_name_bytes + 1]);
 const uint8_t* find_dir_entry(const fat_image& image, const uint8_t (&dir_name)[dir_name_bytes + 1],
                               bool ignore_case);
 
+// The size check of a file read into a buffer: 0 (after "file size mismatch '%s' %d != %d
+// ... ignored" for a short file), or -1 after "file size error '%s' %u > %d".
+int check_file_size(const char* name, int64_t size, int buffer_size);
+
 // Copies the root-directory file `name` into `buffer` (buffer_size bytes). A file shorter
 // than the buffer is copied with a warning; the rest of the buffer is left as it was.
 // 0 or -1; prints "illegal filename '%s'", "can't find '%s'", "file size error '%s' %u > %d",
 // "file size mismatch '%s' %d != %d ... ignored", "illegal cluster 0x%X", "can't get sector
 // from cluster 0x%X".
 int read_image_file(const fat_image& image, const char* name, uint8_t* buffer, int buffer_size, bool ignore_case);
-
-// Opens the image, reads `name` ignoring case and closes the image again. 0 or -1, adding
-// "error: read disk image '%s'" or "error: read disk image '%s/%s'" to the reader's line.
-int read_file_from_image(const char* image_path, const char* name, uint8_t* buffer, int buffer_size,
-                         int header_size);

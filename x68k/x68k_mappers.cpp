@@ -8,7 +8,7 @@
 #include "bitmap/colour_convert.hpp"
 #include "settlement/settlement_mapper.hpp"
 #include "world/world_mapper.hpp"
-#include "x68k/fat12.hpp"
+#include "x68k/disk_container.hpp"
 #include "x68k/x68k_tiles.hpp"
 
 namespace {

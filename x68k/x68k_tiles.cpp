@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bitmap/colour_convert.hpp"
-#include "x68k/fat12.hpp"
+#include "x68k/disk_container.hpp"
 
 namespace {
 
@@ -75,13 +75,13 @@ int set_up_sheet(tile_sheet& sheet, int bit_count, std::span<const palette_entry
     return make_edition_sheet(sheet, x68k_tile_size, x68k_tile_size, bit_count, palette);
 }
 
-// Reads and decodes both .CH files from the open image. 0 or -1.
-int read_ch_files(const fat_image& image, const char* image_path, tile_sheet& sheet, bool swap)
+// Reads and decodes both .CH files from the open disk. 0 or -1.
+int read_ch_files(const disk_image& disk, const char* image_path, tile_sheet& sheet, bool swap)
 {
     for (const ch_file& file : ch_files) {
         std::vector<uint8_t> bytes;
         if (allocate_buffer(bytes, static_cast<size_t>(file.bytes)) < 0) return -1;
-        if (read_image_file(image, file.name, bytes.data(), file.bytes, true) < 0) {
+        if (read_disk_file(disk, file.name, bytes.data(), file.bytes) < 0) {
             std::printf("error: read disk image '%s/%s'\n", image_path, file.name);
             return -1;
         }
@@ -197,13 +197,13 @@ int load_x68k_tiles(const char* image_path, int header_size, tile_sheet& sheet, 
     if (set_up_sheet(sheet, 4, x68k_palette) < 0) return -1;
     if (mask && set_up_sheet(*mask, 1, mask_palette) < 0) return -1;
 
-    fat_image image;
-    if (open_fat_image(image, image_path, header_size) < 0) {
+    disk_image disk;
+    if (open_disk_image(disk, image_path, header_size) < 0) {
         std::printf("error: read disk image '%s'\n", image_path);
         return -1;
     }
-    const int read = read_ch_files(image, image_path, sheet, type != shape_type::normal);
-    close_fat_image(image);
+    const int read = read_ch_files(disk, image_path, sheet, type != shape_type::normal);
+    close_disk_image(disk);
     if (read < 0) return -1;
 
     make_random_dot_tiles(sheet, random);

@@ -61,7 +61,7 @@ int redraw_water_tiles(tile_sheet& sheet);
 int recolour_mirror_room(tile_sheet& sheet, int rows);
 
 // Builds `sheet` (and `mask` unless it is null) from TILES.CH and NPC.CH of the image at
-// `image_path`: decoding, random dots, the water remake unless no_remake_water, the mirror-room
+// `image_path` (any form open_disk_image reads): decoding, random dots, the water remake unless no_remake_water, the mirror-room
 // colours over `mirror_rows` tile rows for that shape type, then the mask. The image is opened
 // once and closed on every way out. 0 or -1 after the reader's lines and "error: memory
 // exhausted!", "error: read disk image '%s'", "error: read disk image '%s/%s'" or "error:

@@ -17,6 +17,7 @@ EXPECTED = {
     "pc": dict(SETTLEMENT, **{"BRIT.DAT": 52480, "UNDER.DAT": 65536, "TILES.16": None, "TILES.4": None}),
     "pc-decoded": {"TILES.16": 65536, "TILES.4": 32768},
     "x68k": {"zk-britannia.xdf": 1261568, "ZK_Britania.fdi": 1261568 + 4096},
+    "x68k-formats": {"zk-britannia.d88": 1281968, "zk-britannia.dim": 1261824, "ZK_Britania.hdm": 1261568, "folder": None},
     "apple2": {name: 143360 for name in ("zk-program.dsk", "zk-castle.dsk", "zk-dwelling.dsk", "zk-keep.dsk", "zk-towne.dsk")},
 }
 

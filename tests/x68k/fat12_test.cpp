@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "disk_images.hpp"
-#include "x68k/fat12.hpp"
+#include "x68k/disk_container.hpp"
 
 namespace {
 
@@ -292,7 +292,9 @@ TEST(Fat12, ImagesRefusedAtOpenAndWhatIsNeverRead)
         if (bytes) write_file(base, *bytes);
         return read_from(base, "SHORT.DAT", 10, header);
     };
-    const std::string unsupported = "unsupported image '" + base + "'\nerror: read disk image '" + base + "'\n";
+    const std::string unsupported = "unsupported image '" + base + "'\nerror: '" + base +
+                                    "' is not a disk image this program reads (XDF, HDM, FDI, D88, DIM, or a folder of "
+                                    "the disk's files)\nerror: read disk image '" + base + "'\n";
     const size_t size = f.original.size();
     for (const size_t length : {size_t{0}, size_t{1}, size - 1, size + 1, size - 4096 + 1}) {
         std::vector<uint8_t> bytes = f.original;
