@@ -212,21 +212,48 @@ dir_block::~dir_block()
     while (rest) rest = std::move(rest->next);
 }
 
+bool is_volume_key_block(const uint8_t* block)
+{
+    return get_u16_le(block + dir_previous) == 0 &&
+           block[dir_first_entry + entry_type_and_length] >> 4 == storage_volume_header &&
+           block[dir_first_entry + header_entry_length] == dir_entry_bytes &&
+           block[dir_first_entry + header_entries_per_block] == dir_entries_per_block;
+}
+
 int open_volume(prodos_volume& volume, const char* image_name, int order)
 {
+    apple2_disk disk;
+    disk.name = image_name;
+    disk.order = order;
+    return open_volume(volume, disk);
+}
+
+int open_volume(prodos_volume& volume, const apple2_disk& disk)
+{
     close_volume(volume);
-    std::FILE* stream = std::fopen(image_name, "rb");
-    if (!stream) {
-        std::printf("open error '%s'\n", image_name);
-        return -1;
+    const char* image_name = disk.name;
+    if (disk.decoded) {
+        // A decoded container: its sectors are the image.
+        if (disk.sectors.empty()) {
+            std::printf("read error '%s'\n", image_name);
+            return -1;
+        }
+        volume.image.assign(disk.sectors.begin(), disk.sectors.begin() + static_cast<std::ptrdiff_t>(
+                                                      std::min(disk.sectors.size(), max_image_bytes)));
+    } else {
+        std::FILE* stream = std::fopen(image_name, "rb");
+        if (!stream) {
+            std::printf("open error '%s'\n", image_name);
+            return -1;
+        }
+        const int loaded = load_image(stream, image_name, volume.image);
+        std::fclose(stream);
+        if (loaded < 0) {
+            close_volume(volume);
+            return -1;
+        }
     }
-    const int loaded = load_image(stream, image_name, volume.image);
-    std::fclose(stream);
-    if (loaded < 0) {
-        close_volume(volume);
-        return -1;
-    }
-    volume.sector_table = sector_table_of(order);
+    volume.sector_table = sector_table_of(disk.order);
     volume.limits.index_blocks_left = volume.image.size() / block_bytes;
 
     volume.directory = read_directory(volume, volume_directory_block, 0);

@@ -142,6 +142,12 @@ struct prodos_volume {
 // Reads the image (at most max_image_bytes of it), its directory tree and its index
 // blocks. 0 or -1; the caller calls close_volume either way.
 int open_volume(prodos_volume& volume, const char* image_name, int order);
+// The same for a disk made ready by the container layer: a decoded disk's sectors are
+// taken as the image, a raw one is read from its file.
+int open_volume(prodos_volume& volume, const apple2_disk& disk);
+// Whether `block` (at least its first 256 bytes) is a volume directory key block: no
+// previous block, a volume header, entries of 39 bytes, 13 to a block.
+bool is_volume_key_block(const uint8_t* block);
 // Frees the tree and the image and leaves the record cleared.
 void close_volume(prodos_volume& volume);
 // The same, and frees the record itself.

@@ -398,11 +398,11 @@ TEST(Brevik, SectorOrdersTheLastOptionCounts)
     struct order_case {
         bool order1_disks;
         std::vector<std::string> options;
-        bool same;  // else the program disk's SHAPES is not found
+        bool same;  // else the program disk's SHAPES is not found (without options each disk's order is found)
     };
     const order_case cases[] = {
         {true, {"--do"}, true},         {true, {"--po", "--do"}, true}, {true, {"--do", "--po"}, false},
-        {true, {}, false},              {false, {"--do"}, false},       {false, {"--do", "--po"}, true},
+        {true, {}, true},               {false, {"--do"}, false},       {false, {"--do", "--po"}, true},
         {false, {"--po", "--po"}, true},
     };
     for (const order_case& c : cases) {
