@@ -12,6 +12,7 @@ command -v cmake > /dev/null || need+=(cmake make)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
 command -v mformat > /dev/null || need+=(mtools)
+command -v floptool > /dev/null || need+=(mame-tools)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
