@@ -51,8 +51,9 @@ int read_shapes(prodos_volume& volume, const apple2_disk& disk, std::vector<uint
         std::printf("error: can't find file '%s/%s'\n", image_name, shapes_name);
         return -1;
     }
-    if (entry->eof != apple_shapes_bytes) {
-        std::printf("error: shape data size %d\n", static_cast<int>(entry->eof));
+    const uint32_t eof = file_of(*entry)->eof;
+    if (eof != apple_shapes_bytes) {
+        std::printf("error: shape data size %d\n", static_cast<int>(eof));
         return -1;
     }
     if (read_file(volume, shapes_name, shapes.data(), apple_shapes_bytes) < 0) {
