@@ -289,7 +289,8 @@ int decode_2mg(const std::vector<uint8_t>& file, apple2_disk& disk)
     const size_t offset = get_u32_le(h + img_data_offset);
     size_t length = get_u32_le(h + img_data_length);
     if (length == 0 && format == img_format_prodos) length = size_t{get_u32_le(h + img_blocks)} * block_bytes;
-    if (format > img_format_nibbles || offset < img_header_bytes || offset > file.size() || length == 0 ||
+    const bool known = format == img_format_dos || format == img_format_prodos || format == img_format_nibbles;
+    if (!known || offset < img_header_bytes || offset > file.size() || length == 0 ||
         length > file.size() - offset)
         return damaged("2MG", disk);
     const uint8_t* data = file.data() + offset;
