@@ -70,6 +70,7 @@ constexpr size_t woz2_first_block = 0;    // u16
 constexpr size_t woz2_block_count = 2;    // u16
 constexpr size_t woz2_bit_count = 4;      // u32
 constexpr size_t woz_block_bytes = 512;
+constexpr size_t max_track_bits = size_t{1} << 20;  // a revolution holds about 51200
 
 constexpr size_t max_container_bytes = 2 * max_image_bytes;
 constexpr size_t disk_bytes = track_bytes * disk_tracks;
@@ -345,7 +346,7 @@ int decode_woz(const std::vector<uint8_t>& file, apple2_disk& disk)
             if (first > file.size() || bit_bytes > file.size() - first) return damaged("WOZ", disk);
             bits = file.data() + first;
         }
-        if (bit_count > 8 * bit_bytes) return damaged("WOZ", disk);
+        if (bit_count > 8 * bit_bytes || bit_count > max_track_bits) return damaged("WOZ", disk);
         if (bit_count == 0) continue;
         nibbles_of_bits(bits, bit_count, nibbles);
         decode_track(nibbles.data(), nibbles.size(), t, disk);
