@@ -356,15 +356,16 @@ int decode_woz(const std::vector<uint8_t>& file, apple2_disk& disk)
 
 namespace {
 
-// The order a raw image's name gives: ".po" order 1, ".do" order 2, else 0.
-int order_of_name(const char* name)
+// The order a raw image's name gives: ".po" order 1, ".do" order 2 (either letter case),
+// otherwise `other`.
+int order_of_name(const char* name, int other)
 {
     const size_t n = std::strlen(name);
-    if (n < 3 || name[n - 3] != '.') return 0;
+    if (n < 3 || name[n - 3] != '.') return other;
     const char a = static_cast<char>(name[n - 2] | 0x20), b = static_cast<char>(name[n - 1] | 0x20);
     if (a == 'p' && b == 'o') return sector_order_do;
     if (a == 'd' && b == 'o') return sector_order_po;
-    return 0;
+    return other;
 }
 
 // The order under which block 2 of a raw image is the volume directory's key block;
@@ -417,7 +418,7 @@ int open_apple2_disk(const char* name, disk_role role, int forced_order, int pro
     if (kind == container_kind::raw) {
         if (forced_order) disk.order = forced_order;
         else if (role == disk_role::program) disk.order = order_of_program_disk(stream);
-        else disk.order = order_of_name(name) ? order_of_name(name) : program_order;
+        else disk.order = order_of_name(name, program_order);
         std::fclose(stream);
         return 0;
     }
