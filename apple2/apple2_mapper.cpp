@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "apple2/disk_image.hpp"
+#include "apple2/disk_container.hpp"
 #include "apple2/hires_colour.hpp"
 #include "apple2/hires_tiles.hpp"
 #include "settlement/settlement_mapper.hpp"
@@ -53,7 +53,7 @@ struct apple2_settings {
     settlement_settings settlement;
     const char* disks[disk_count] = {default_disks[0], default_disks[1], default_disks[2], default_disks[3],
                                      default_disks[4]};
-    int sector_order = sector_order_po;
+    int forced_order = 0;  // --do or --po, else each disk's own
     int blur = 0;  // counted, at most 2
     bool default_placement = false;
 };
@@ -70,8 +70,8 @@ int parse_brevik_command_line(int argc, char** argv, apple2_settings& settings)
         case option_disk3:
         case option_disk4:
         case option_disk5: settings.disks[option.id - option_disk1] = option.argument; break;
-        case option_dos_order: settings.sector_order = sector_order_do; break;
-        case option_prodos_order: settings.sector_order = sector_order_po; break;
+        case option_dos_order: settings.forced_order = sector_order_do; break;
+        case option_prodos_order: settings.forced_order = sector_order_po; break;
         case option_blur:
             if (settings.blur < 2) ++settings.blur;
             break;
@@ -126,14 +126,22 @@ int run_apple2_settlement_mapper(int argc, char** argv)
     const tile_source_settings& tiles = settings.settlement.common.tiles;
 
     tile_sheet sheet;
+    // Settlement disks without an order in their names take the program disk's order; with
+    // a shape bitmap the program disk is not read and they take the forced order or order 2.
+    int program_order = settings.forced_order ? settings.forced_order : sector_order_po;
     if (tiles.use_bitmaps) {
         if (read_shape_bitmap(tiles.shape_bitmap, sheet, sheet_columns, sheet_rows) < 0) {
             std::printf("error: read shape bitmap '%s'\n", tiles.shape_bitmap);
             return 1;
         }
-    } else if (load_apple_tiles(settings.disks[0], settings.sector_order, sheet, tiles.type, tiles.no_remake_water) < 0) {
-        std::printf("error: read shape '%s'\n", settings.disks[0]);
-        return 1;
+    } else {
+        apple2_disk program;
+        if (open_apple2_disk(settings.disks[0], disk_role::program, settings.forced_order, 0, program) < 0 ||
+            load_apple_tiles(program, sheet, tiles.type, tiles.no_remake_water) < 0) {
+            std::printf("error: read shape '%s'\n", settings.disks[0]);
+            return 1;
+        }
+        program_order = program.order;
     }
     // Levels drawn from the disk's tiles are dots until they are rendered, one byte a pixel.
     const bool rendered = !tiles.use_bitmaps;
@@ -150,11 +158,13 @@ int run_apple2_settlement_mapper(int argc, char** argv)
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.settlement.groups & (1u << group))) continue;
         const char* disk = settings.disks[group + 1];
-        if (read_map_tracks(disk, run.map_data.data(), run.map_data.size(), settings.sector_order) < 0) {
+        apple2_disk settlement;
+        if (open_apple2_disk(disk, disk_role::settlement, settings.forced_order, program_order, settlement) < 0 ||
+            read_map_tracks(settlement, run.map_data.data(), run.map_data.size()) < 0) {
             std::printf("error: read map data '%s'\n", disk);
             return 1;
         }
-        if (read_npc_track(disk, run.npc_data.data(), settlement_locations, settings.sector_order) < 0) {
+        if (read_npc_track(settlement, run.npc_data.data(), settlement_locations) < 0) {
             std::printf("error: read npc data '%s'\n", disk);
             return 1;
         }

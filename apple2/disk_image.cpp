@@ -65,18 +65,19 @@ bool half_offset(const uint8_t* table, uint16_t block, int half, size_t size, si
 }
 
 // Sequential sector reads from one image file: order 1 seeks once and reads on, other
-// orders seek before every sector.
+// orders seek before every sector. A decoded disk is read from memory instead.
 struct sector_reader {
-    std::FILE* stream;
-    const char* name;
+    std::FILE* stream;  // null for a decoded disk
+    const apple2_disk* disk;
     const uint8_t* table;
     bool sequential;
 };
 
 int start_reading(sector_reader& reader, size_t first_track)
 {
-    if (reader.sequential && std::fseek(reader.stream, static_cast<long>(track_bytes * first_track), SEEK_SET) != 0) {
-        std::printf("error: seek '%s'\n", reader.name);
+    if (reader.stream && reader.sequential &&
+        std::fseek(reader.stream, static_cast<long>(track_bytes * first_track), SEEK_SET) != 0) {
+        std::printf("error: seek '%s'\n", reader.disk->name);
         return -1;
     }
     return 0;
@@ -88,26 +89,51 @@ int read_sector(sector_reader& reader, size_t first_track, size_t index, uint8_t
 {
     const size_t track = first_track + index / sectors_per_track;
     const int position = static_cast<int>(index % sectors_per_track);
-    if (!reader.sequential &&
-        std::fseek(reader.stream, static_cast<long>(sector_offset(reader.table, track, position)), SEEK_SET) != 0) {
-        std::printf("error: seek '%s'\n", reader.name);
+    const size_t offset = sector_offset(reader.table, track, position);
+    const apple2_disk& disk = *reader.disk;
+    if (!reader.stream) {
+        if (track < disk_tracks && check_sector_readable(disk, track, reader.table[position]) < 0) return -1;
+        if (offset + count > disk.sectors.size()) {
+            std::printf("error: read '%s'\n", disk.name);
+            return -1;
+        }
+        std::memcpy(buffer, disk.sectors.data() + offset, count);
+        return 0;
+    }
+    if (!reader.sequential && std::fseek(reader.stream, static_cast<long>(offset), SEEK_SET) != 0) {
+        std::printf("error: seek '%s'\n", disk.name);
         return -1;
     }
     if (std::fread(buffer, 1, count, reader.stream) != count) {
-        std::printf("error: read '%s'\n", reader.name);
+        std::printf("error: read '%s'\n", disk.name);
         return -1;
     }
     return 0;
 }
 
-int open_reader(sector_reader& reader, const char* image_name, int order)
+int open_reader(sector_reader& reader, const apple2_disk& disk)
 {
-    reader = {std::fopen(image_name, "rb"), image_name, sector_table_of(order), order == sector_order_do};
+    reader = {nullptr, &disk, sector_table_of(disk.order), disk.order == sector_order_do};
+    if (disk.decoded) return 0;
+    reader.stream = std::fopen(disk.name, "rb");
     if (!reader.stream) {
-        std::printf("error: open '%s'\n", image_name);
+        std::printf("error: open '%s'\n", disk.name);
         return -1;
     }
     return 0;
+}
+
+void close_reader(sector_reader& reader)
+{
+    if (reader.stream) std::fclose(reader.stream);
+}
+
+apple2_disk raw_disk(const char* image_name, int order)
+{
+    apple2_disk disk;
+    disk.name = image_name;
+    disk.order = order;
+    return disk;
 }
 
 void unpack_kind_sector(const uint8_t* s, uint8_t* block)
@@ -176,10 +202,23 @@ int map_block(const prodos_volume& volume, block_ref& ref)
     return 1;
 }
 
+int check_sector_readable(const apple2_disk& disk, size_t track, size_t index)
+{
+    if (!disk.unreadable.test(track * sectors_per_track + index)) return 0;
+    std::printf("error: track %d sector %d unreadable in '%s'\n", static_cast<int>(track),
+                static_cast<int>(physical_sector_of[index]), disk.name);
+    return -1;
+}
+
 int read_map_tracks(const char* image_name, uint8_t* destination, size_t count, int order)
 {
+    return read_map_tracks(raw_disk(image_name, order), destination, count);
+}
+
+int read_map_tracks(const apple2_disk& disk, uint8_t* destination, size_t count)
+{
     sector_reader reader;
-    if (open_reader(reader, image_name, order) < 0) return -1;
+    if (open_reader(reader, disk) < 0) return -1;
     int status = start_reading(reader, map_first_track);
     uint8_t sector[sector_bytes];
     for (size_t index = 0, remaining = count; status == 0 && remaining > 0; ++index) {
@@ -195,14 +234,19 @@ int read_map_tracks(const char* image_name, uint8_t* destination, size_t count, 
             if (place < count) destination[place] = sector[j];
         }
     }
-    std::fclose(reader.stream);
+    close_reader(reader);
     return status;
 }
 
 int read_npc_track(const char* image_name, uint8_t* destination, int locations, int order)
 {
+    return read_npc_track(raw_disk(image_name, order), destination, locations);
+}
+
+int read_npc_track(const apple2_disk& disk, uint8_t* destination, int locations)
+{
     sector_reader reader;
-    if (open_reader(reader, image_name, order) < 0) return -1;
+    if (open_reader(reader, disk) < 0) return -1;
     int status = start_reading(reader, npc_first_track);
     uint8_t kinds[sector_bytes], schedules[sector_bytes];
     for (size_t location = 0; status == 0 && static_cast<int64_t>(location) < locations; ++location) {
@@ -213,6 +257,6 @@ int read_npc_track(const char* image_name, uint8_t* destination, int locations, 
         unpack_kind_sector(kinds, block);
         unpack_schedule_sector(schedules, block);
     }
-    std::fclose(reader.stream);
+    close_reader(reader);
     return status;
 }

@@ -19,8 +19,10 @@
 //                                       bottom left, bottom right), 16 rows of 16 bytes
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr int sector_order_do = 1;       // --do: the identity table
 constexpr int sector_order_po = 2;       // --po, the default: the interleave table
@@ -36,8 +38,29 @@ inline constexpr uint8_t identity_sector_table[sectors_per_track] = {0, 1, 2, 3,
 inline constexpr uint8_t interleave_sector_table[sectors_per_track] = {0, 14, 13, 12, 11, 10, 9, 8,
                                                                        7, 6, 5, 4, 3, 2, 1, 15};
 
+// Where a sector of an image in the interleave order (its index in the track as the file
+// holds it) passes under the head: the physical sector number of its address field.
+inline constexpr uint8_t physical_sector_of[sectors_per_track] = {0, 13, 11, 9, 7, 5, 3, 1,
+                                                                  14, 12, 10, 8, 6, 4, 2, 15};
+
 // The table of `order`: identity for order 1, the interleave for any other order.
 const uint8_t* sector_table_of(int order);
+
+// A disk as the readers take it. A raw image is read from its file by name; a container
+// (disk_container.hpp) has been decoded into `sectors`, a linear image in `order`, with
+// each sector that could not be decoded marked in `unreadable` (track 16 t + index of the
+// sector in the file's track).
+struct apple2_disk {
+    const char* name = nullptr;
+    int order = sector_order_po;
+    bool decoded = false;
+    std::vector<uint8_t> sectors;
+    std::bitset<disk_tracks * sectors_per_track> unreadable;
+};
+
+// Prints "error: track %d sector %d unreadable in '%s'\n" when the sector at `index` of
+// `track` of a decoded disk was not decoded, naming its physical sector. 0 or -1.
+int check_sector_readable(const apple2_disk& disk, size_t track, size_t index);
 
 // A data block inside an image held in memory. Both halves are absent for block 0.
 struct block_ref {
@@ -59,7 +82,11 @@ int map_block(const prodos_volume& volume, block_ref& ref);
 // Map data of a settlement group from tracks 31 on: `count` bytes (16384 for all sixteen
 // levels); bytes whose place lies at or beyond `count` are not stored. 0, or -1 after
 // "error: open '%s'\n", "error: seek '%s'\n" or "error: read '%s'\n".
+// A decoded disk is read from memory with the same messages, and a sector that was not
+// decoded fails after the line of check_sector_readable.
+int read_map_tracks(const apple2_disk& disk, uint8_t* destination, size_t count);
 int read_map_tracks(const char* image_name, uint8_t* destination, size_t count, int order);
 // NPC data of `locations` locations from track 30 on, 768 bytes per location. 0 or -1 with
 // the messages of read_map_tracks.
+int read_npc_track(const apple2_disk& disk, uint8_t* destination, int locations);
 int read_npc_track(const char* image_name, uint8_t* destination, int locations, int order);

@@ -39,9 +39,10 @@ void expand_byte(unsigned b, uint8_t* out)
     out[pixels_per_byte - 1] = (b >> (dots_per_byte - 1)) & 1;
 }
 
-int read_shapes(prodos_volume& volume, const char* image_name, int order, std::vector<uint8_t>& shapes)
+int read_shapes(prodos_volume& volume, const apple2_disk& disk, std::vector<uint8_t>& shapes)
 {
-    if (open_volume(volume, image_name, order) < 0) {
+    const char* image_name = disk.name;
+    if (open_volume(volume, disk) < 0) {
         std::printf("error: read disk image '%s'\n", image_name);
         return -1;
     }
@@ -50,8 +51,9 @@ int read_shapes(prodos_volume& volume, const char* image_name, int order, std::v
         std::printf("error: can't find file '%s/%s'\n", image_name, shapes_name);
         return -1;
     }
-    if (entry->eof != apple_shapes_bytes) {
-        std::printf("error: shape data size %d\n", static_cast<int>(entry->eof));
+    const uint32_t eof = file_of(*entry)->eof;
+    if (eof != apple_shapes_bytes) {
+        std::printf("error: shape data size %d\n", static_cast<int>(eof));
         return -1;
     }
     if (read_file(volume, shapes_name, shapes.data(), apple_shapes_bytes) < 0) {
@@ -65,12 +67,20 @@ int read_shapes(prodos_volume& volume, const char* image_name, int order, std::v
 
 int load_apple_tiles(const char* image_name, int order, tile_sheet& sheet, shape_type type, bool no_remake_water)
 {
+    apple2_disk disk;
+    disk.name = image_name;
+    disk.order = order;
+    return load_apple_tiles(disk, sheet, type, no_remake_water);
+}
+
+int load_apple_tiles(const apple2_disk& disk, tile_sheet& sheet, shape_type type, bool no_remake_water)
+{
     std::vector<uint8_t> shapes;
     if (make_edition_sheet(sheet, apple_tile_width, apple_tile_height, 4, apple2_palette) < 0 ||
         allocate_buffer(shapes, apple_shapes_bytes) < 0)
         return -1;
     prodos_volume volume;
-    const int status = read_shapes(volume, image_name, order, shapes);
+    const int status = read_shapes(volume, disk, shapes);
     close_volume(volume);
     if (status == 0) decode_apple_shapes(sheet.pixels.data(), shapes.data(), type, no_remake_water);
     return status;

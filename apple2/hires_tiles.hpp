@@ -38,6 +38,9 @@ inline constexpr palette_entry apple2_palette[apple_palette_entries] = {
 // remake (unless no_remake_water) and the colourings of `type`. 0 or -1; on failure the
 // sheet keeps what was placed in it for the caller to free.
 int load_apple_tiles(const char* image_name, int order, tile_sheet& sheet, shape_type type, bool no_remake_water);
+// The same from a disk made ready by the container layer.
+struct apple2_disk;
+int load_apple_tiles(const apple2_disk& disk, tile_sheet& sheet, shape_type type, bool no_remake_water);
 
 // Decodes the 16384 bytes of "SHAPES" into the even rows of `sheet_pixels` (apple_sheet_bytes,
 // laid out as above); the odd rows are not written.

@@ -66,27 +66,29 @@ void decode_entry(const uint8_t* raw, dir_entry& entry, bool header, bool volume
     entry.min_version = raw[entry_min_version];
     entry.access = raw[entry_access];
     if (!header) {
-        entry.file_type = raw[entry_file_type];
-        entry.key_pointer = get_u16_le(raw + entry_key_pointer);
-        entry.blocks_used = get_u16_le(raw + entry_blocks_used);
-        entry.eof = static_cast<uint32_t>(raw[entry_eof] | raw[entry_eof + 1] << 8 | raw[entry_eof + 2] << 16);
-        entry.aux_type = get_u16_le(raw + entry_aux_type);
-        entry.modified = decode_date(raw + entry_modified);
-        entry.header_pointer = get_u16_le(raw + entry_header_pointer);
+        file_fields file;
+        file.file_type = raw[entry_file_type];
+        file.key_pointer = get_u16_le(raw + entry_key_pointer);
+        file.blocks_used = get_u16_le(raw + entry_blocks_used);
+        file.eof = static_cast<uint32_t>(raw[entry_eof] | raw[entry_eof + 1] << 8 | raw[entry_eof + 2] << 16);
+        file.aux_type = get_u16_le(raw + entry_aux_type);
+        file.modified = decode_date(raw + entry_modified);
+        file.header_pointer = get_u16_le(raw + entry_header_pointer);
+        entry.fields = file;
         return;
     }
-    std::memcpy(entry.reserved, raw + header_reserved, sizeof entry.reserved);
-    entry.entry_length = raw[header_entry_length];
-    entry.entries_per_block = raw[header_entries_per_block];
-    entry.file_count = get_u16_le(raw + header_file_count);
+    header_fields fields;
+    std::memcpy(fields.reserved, raw + header_reserved, sizeof fields.reserved);
+    fields.entry_length = raw[header_entry_length];
+    fields.entries_per_block = raw[header_entries_per_block];
+    fields.file_count = get_u16_le(raw + header_file_count);
     if (volume_header) {
-        entry.bit_map_pointer = get_u16_le(raw + header_bit_map_pointer);
-        entry.total_blocks = get_u16_le(raw + header_total_blocks);
+        fields.owner = volume_header_fields{get_u16_le(raw + header_bit_map_pointer), get_u16_le(raw + header_total_blocks)};
     } else {
-        entry.parent_pointer = get_u16_le(raw + header_parent_pointer);
-        entry.parent_entry_number = raw[header_parent_entry_number];
-        entry.parent_entry_length = raw[header_parent_entry_length];
+        fields.owner = subdirectory_header_fields{get_u16_le(raw + header_parent_pointer), raw[header_parent_entry_number],
+                                                  raw[header_parent_entry_length]};
     }
+    entry.fields = fields;
 }
 
 uint16_t index_entry(const uint8_t* raw, size_t i)
@@ -212,21 +214,48 @@ dir_block::~dir_block()
     while (rest) rest = std::move(rest->next);
 }
 
+bool is_volume_key_block(const uint8_t* block)
+{
+    return get_u16_le(block + dir_previous) == 0 &&
+           block[dir_first_entry + entry_type_and_length] >> 4 == storage_volume_header &&
+           block[dir_first_entry + header_entry_length] == dir_entry_bytes &&
+           block[dir_first_entry + header_entries_per_block] == dir_entries_per_block;
+}
+
 int open_volume(prodos_volume& volume, const char* image_name, int order)
 {
+    apple2_disk disk;
+    disk.name = image_name;
+    disk.order = order;
+    return open_volume(volume, disk);
+}
+
+int open_volume(prodos_volume& volume, const apple2_disk& disk)
+{
     close_volume(volume);
-    std::FILE* stream = std::fopen(image_name, "rb");
-    if (!stream) {
-        std::printf("open error '%s'\n", image_name);
-        return -1;
+    const char* image_name = disk.name;
+    if (disk.decoded) {
+        // A decoded container: its sectors are the image.
+        if (disk.sectors.empty()) {
+            std::printf("read error '%s'\n", image_name);
+            return -1;
+        }
+        volume.image.assign(disk.sectors.begin(), disk.sectors.begin() + static_cast<std::ptrdiff_t>(
+                                                      std::min(disk.sectors.size(), max_image_bytes)));
+    } else {
+        std::FILE* stream = std::fopen(image_name, "rb");
+        if (!stream) {
+            std::printf("open error '%s'\n", image_name);
+            return -1;
+        }
+        const int loaded = load_image(stream, image_name, volume.image);
+        std::fclose(stream);
+        if (loaded < 0) {
+            close_volume(volume);
+            return -1;
+        }
     }
-    const int loaded = load_image(stream, image_name, volume.image);
-    std::fclose(stream);
-    if (loaded < 0) {
-        close_volume(volume);
-        return -1;
-    }
-    volume.sector_table = sector_table_of(order);
+    volume.sector_table = sector_table_of(disk.order);
     volume.limits.index_blocks_left = volume.image.size() / block_bytes;
 
     volume.directory = read_directory(volume, volume_directory_block, 0);
@@ -236,7 +265,9 @@ int open_volume(prodos_volume& volume, const char* image_name, int order)
         close_volume(volume);
         return -1;
     }
-    if (read_block(volume, volume.directory->entries[0].bit_map_pointer, volume.bit_map.data()) < 0)
+    const header_fields* header = header_of(volume.directory->entries[0]);
+    const auto* owner = header ? std::get_if<volume_header_fields>(&header->owner) : nullptr;
+    if (read_block(volume, owner ? owner->bit_map_pointer : 0, volume.bit_map.data()) < 0)
         std::printf("can't get bit map '%s'\n", image_name);
     if (resolve_blocks(volume, volume.directory.get()) < 0) std::printf("can't get block no '%s'\n", image_name);
     return 0;
@@ -279,7 +310,6 @@ std::unique_ptr<dir_block> read_directory(prodos_volume& volume, uint16_t first_
             return nullptr;
         }
         dir_block* here = fresh.get();
-        here->previous = last;
         (last ? last->next : chain) = std::move(fresh);
         last = here;
         here->previous_block = get_u16_le(raw + dir_previous);
@@ -290,9 +320,10 @@ std::unique_ptr<dir_block> read_directory(prodos_volume& volume, uint16_t first_
             const bool header = here == chain.get() && k == 0;
             decode_entry(raw + dir_first_entry + dir_entry_bytes * k, entry, header, header && depth == 0);
             if (header || entry.storage_type != storage_subdirectory) continue;
-            entry.subdirectory = read_directory(volume, entry.key_pointer, depth + 1);
-            if (!entry.subdirectory)
-                std::printf("can't get dir block $%04X\n", static_cast<unsigned>(entry.key_pointer));
+            const uint16_t key = file_of(entry)->key_pointer;
+            std::unique_ptr<dir_block> subdirectory = read_directory(volume, key, depth + 1);
+            if (!subdirectory) std::printf("can't get dir block $%04X\n", static_cast<unsigned>(key));
+            entry.link = std::move(subdirectory);
         }
         block = here->next_block;
     }
@@ -306,40 +337,50 @@ int resolve_blocks(prodos_volume& volume, dir_block* directory)
         for (size_t k = first_entry_of(block, directory); k < block->entries.size(); ++k) {
             dir_entry& entry = block->entries[k];
             const int length = entry.name_length;
-            const unsigned key = entry.key_pointer;
+            const file_fields* file = file_of(entry);
+            if (!file) continue;
+            const unsigned key = file->key_pointer;
             int status = 0;
             switch (entry.storage_type) {
-            case storage_subdirectory:
-                if (!entry.subdirectory) break;
-                status = resolve_blocks(volume, entry.subdirectory.get());
+            case storage_subdirectory: {
+                auto* subdirectory = std::get_if<std::unique_ptr<dir_block>>(&entry.link);
+                if (!subdirectory || !*subdirectory) break;
+                status = resolve_blocks(volume, subdirectory->get());
                 if (status < 0) return -1;
                 failed += status;
                 break;
-            case storage_seedling:
-                entry.seedling.block = entry.key_pointer;
-                if (map_block(volume, entry.seedling) < 0) {
+            }
+            case storage_seedling: {
+                block_ref& ref = entry.link.emplace<block_ref>();
+                ref.block = file->key_pointer;
+                if (map_block(volume, ref) < 0) {
                     std::printf("can't get data pointer $%04X '%.*s'\n", key, length, entry.name);
                     ++failed;
                 }
                 break;
-            case storage_sapling:
-                entry.sapling.block = entry.key_pointer;
-                status = read_index_block(volume, entry.sapling);
+            }
+            case storage_sapling: {
+                index_ref& ref = entry.link.emplace<index_ref>();
+                ref.block = file->key_pointer;
+                status = read_index_block(volume, ref);
                 if (status == -2) return -1;
                 if (status < 0) {
                     std::printf("can't get index block $%04X '%.*s'\n", key, length, entry.name);
                     ++failed;
                 }
                 break;
-            case storage_tree:
-                entry.tree.block = entry.key_pointer;
-                status = read_master_index_block(volume, entry.tree);
+            }
+            case storage_tree: {
+                master_ref& ref = entry.link.emplace<master_ref>();
+                ref.block = file->key_pointer;
+                status = read_master_index_block(volume, ref);
                 if (status == -2) return -1;
                 if (status < 0) {
                     std::printf("can't get master index block $%04X '%.*s'\n", key, length, entry.name);
                     ++failed;
                 }
                 break;
+            }
             default:
                 break;
             }
@@ -463,8 +504,8 @@ const dir_entry* find_file(const prodos_volume& volume, const char* path)
             std::printf("strage type mismatch '%s' $%X\n", path, static_cast<unsigned>(entry->storage_type));
             return nullptr;
         }
-        if (entry->storage_type != storage_subdirectory || !entry->subdirectory) return nullptr;
-        directory = entry->subdirectory.get();
+        directory = entry->storage_type == storage_subdirectory ? subdirectory_of(*entry) : nullptr;
+        if (!directory) return nullptr;
     }
 }
 
@@ -475,24 +516,32 @@ int read_file(const prodos_volume& volume, const char* path, uint8_t* destinatio
         std::printf("can't find file '%s'\n", path);
         return -1;
     }
-    if (entry->eof != size)
-        std::printf("file size mismatch '%s' size=$%X != $%X\n", path, static_cast<unsigned>(entry->eof),
+    const uint32_t eof = file_of(*entry)->eof;
+    if (eof != size)
+        std::printf("file size mismatch '%s' size=$%X != $%X\n", path, static_cast<unsigned>(eof),
                     static_cast<unsigned>(size));
-    file_copy copy = {destination, std::min(static_cast<size_t>(entry->eof), size)};
+    file_copy copy = {destination, std::min(static_cast<size_t>(eof), size)};
     bool copied = false;
     const char* kind = "seeding";
+    // A reference that open_volume could not set up is absent, and the copy fails.
     switch (entry->storage_type) {
-    case storage_seedling:
-        copied = copy_block(copy, entry->seedling);
+    case storage_seedling: {
+        const auto* ref = std::get_if<block_ref>(&entry->link);
+        copied = ref && copy_block(copy, *ref);
         break;
-    case storage_sapling:
-        copied = copy_index(copy, entry->sapling);
+    }
+    case storage_sapling: {
+        const auto* ref = std::get_if<index_ref>(&entry->link);
+        copied = ref && copy_index(copy, *ref);
         kind = "sapling";
         break;
-    default:
-        copied = copy_master(copy, entry->tree);
+    }
+    default: {
+        const auto* ref = std::get_if<master_ref>(&entry->link);
+        copied = ref && copy_master(copy, *ref);
         kind = "tree";
         break;
+    }
     }
     if (!copied || copy.remaining > 0) {
         std::printf("can't get file data '%s' (%s file)\n", path, kind);

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "apple2/disk_image.hpp"
@@ -74,11 +75,8 @@ struct master_ref {
 
 struct dir_block;
 
-struct dir_entry {
-    uint8_t storage_type = 0;
-    uint8_t name_length = 0;
-    uint8_t name[15] = {};  // not terminated
-    // file and subdirectory entries
+// The fields of a file or subdirectory entry.
+struct file_fields {
     uint8_t file_type = 0;
     uint16_t key_pointer = 0;
     uint16_t blocks_used = 0;
@@ -86,34 +84,48 @@ struct dir_entry {
     uint16_t aux_type = 0;
     prodos_date modified;
     uint16_t header_pointer = 0;
-    // both kinds
-    prodos_date created;
-    uint8_t version = 0;
-    uint8_t min_version = 0;
-    uint8_t access = 0;
-    // header entries
+};
+
+struct volume_header_fields {
+    uint16_t bit_map_pointer = 0;
+    uint16_t total_blocks = 0;
+};
+
+struct subdirectory_header_fields {
+    uint16_t parent_pointer = 0;
+    uint8_t parent_entry_number = 0;
+    uint8_t parent_entry_length = 0;
+};
+
+// The fields of a directory's header (entry 0 of the chain's first block).
+struct header_fields {
     uint8_t reserved[8] = {};
     uint8_t entry_length = 0;
     uint8_t entries_per_block = 0;
     uint16_t file_count = 0;
-    uint16_t bit_map_pointer = 0;  // volume header
-    uint16_t total_blocks = 0;
-    uint16_t parent_pointer = 0;   // subdirectory header
-    uint8_t parent_entry_number = 0;
-    uint8_t parent_entry_length = 0;
-    // links filled at open time: the subdirectory (storage type 13; absent when it could not
-    // be read) and the data reference of the one kind the storage type names
-    std::unique_ptr<dir_block> subdirectory;
-    block_ref seedling;
-    index_ref sapling;
-    master_ref tree;
+    std::variant<volume_header_fields, subdirectory_header_fields> owner;
+};
+
+// What open_volume resolves for a file or subdirectory entry, by its storage type: the
+// subdirectory's chain (13; null when it could not be read), or the data reference of a
+// seedling (1), sapling (2) or tree (3) file; nothing for the others.
+using entry_link = std::variant<std::monostate, std::unique_ptr<dir_block>, block_ref, index_ref, master_ref>;
+
+struct dir_entry {
+    uint8_t storage_type = 0;
+    uint8_t name_length = 0;
+    uint8_t name[15] = {};  // not terminated
+    prodos_date created;
+    uint8_t version = 0;
+    uint8_t min_version = 0;
+    uint8_t access = 0;
+    std::variant<file_fields, header_fields> fields;
+    entry_link link;
 };
 
 // One block of a directory chain. The chain owns its blocks through `next`.
 struct dir_block {
-    dir_block* previous = nullptr;
     std::unique_ptr<dir_block> next;
-    int entry_count = dir_entries_per_block;
     uint16_t previous_block = 0;
     uint16_t next_block = 0;
     std::vector<dir_entry> entries;  // 13
@@ -122,6 +134,15 @@ struct dir_block {
     dir_block& operator=(const dir_block&) = delete;
     ~dir_block();  // releases the rest of the chain without recursion
 };
+
+// The parts of an entry; null when the entry is of the other kind or the link is absent.
+inline const file_fields* file_of(const dir_entry& entry) { return std::get_if<file_fields>(&entry.fields); }
+inline const header_fields* header_of(const dir_entry& entry) { return std::get_if<header_fields>(&entry.fields); }
+inline const dir_block* subdirectory_of(const dir_entry& entry)
+{
+    const auto* chain = std::get_if<std::unique_ptr<dir_block>>(&entry.link);
+    return chain ? chain->get() : nullptr;
+}
 
 // What the catalog read has used up, so that damaged volumes cannot make it loop or grow
 // without end: directory blocks already read (each is read once), and the index blocks
@@ -142,6 +163,12 @@ struct prodos_volume {
 // Reads the image (at most max_image_bytes of it), its directory tree and its index
 // blocks. 0 or -1; the caller calls close_volume either way.
 int open_volume(prodos_volume& volume, const char* image_name, int order);
+// The same for a disk made ready by the container layer: a decoded disk's sectors are
+// taken as the image, a raw one is read from its file.
+int open_volume(prodos_volume& volume, const apple2_disk& disk);
+// Whether `block` (at least its first 256 bytes) is a volume directory key block: no
+// previous block, a volume header, entries of 39 bytes, 13 to a block.
+bool is_volume_key_block(const uint8_t* block);
 // Frees the tree and the image and leaves the record cleared.
 void close_volume(prodos_volume& volume);
 // The same, and frees the record itself.

@@ -6,6 +6,7 @@
 // on track 30 and its map data on tracks 31-34 as raw sectors; their other
 // tracks hold filler.
 
+#include "apple2_containers.hpp"
 #include "prodos_volume.hpp"
 #include "sample_data.hpp"
 
@@ -360,6 +361,13 @@ int write_apple2_files(const sample_data& data, const std::filesystem::path& out
         if (write_output_file(dir / names[g], image_from_positions(settlement_disk(data.groups[size_t(g)], g)),
                               disk_bytes) < 0)
             return -1;
+    // OUTDIR/apple2-formats: the program and towne disks in every other form.
+    const std::filesystem::path formats = out_dir / "apple2-formats";
+    const std::vector<uint8_t> towne = settlement_disk(data.groups[3], 3);
+    if (make_output_dir(formats) < 0 ||
+        write_apple2_containers(formats, "zk-program", program.bytes, image_from_positions(program.bytes)) < 0 ||
+        write_apple2_containers(formats, "zk-towne", towne, image_from_positions(towne)) < 0)
+        return -1;
     return 0;
 }
 

@@ -75,10 +75,10 @@ void read_everything(const prodos_volume& volume, const dir_block* directory, co
         for (size_t k = block == directory ? 1 : 0; k < block->entries.size(); ++k) {
             const dir_entry& entry = block->entries[k];
             const std::string path = prefix + std::string(reinterpret_cast<const char*>(entry.name), entry.name_length);
-            if (entry.storage_type == storage_subdirectory && entry.subdirectory && depth < 3)
-                read_everything(volume, entry.subdirectory.get(), path + "/", depth + 1);
+            if (entry.storage_type == storage_subdirectory && subdirectory_of(entry) && depth < 3)
+                read_everything(volume, subdirectory_of(entry), path + "/", depth + 1);
             if (entry.storage_type < storage_seedling || entry.storage_type > storage_tree) continue;
-            std::vector<uint8_t> buffer(std::min<size_t>(entry.eof, 1 << 20));
+            std::vector<uint8_t> buffer(std::min<size_t>(file_of(entry)->eof, 1 << 20));
             read_file(volume, path.c_str(), buffer.data(), buffer.size());  // exact size: overruns show
         }
     }
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         read_everything(volume, volume.directory.get(), "", 0);
         for (const char* path : {"SHAPES", "/V/SHAPES", "/V", "/", "SUB/FILE", "/V/SUB/FILE/X", "TREE"}) {
             if (const dir_entry* entry = find_file(volume, path)) {
-                std::vector<uint8_t> buffer(std::min<size_t>(entry->eof, 1 << 20) / 2);
+                std::vector<uint8_t> buffer(std::min<size_t>(file_of(*entry)->eof, 1 << 20) / 2);
                 read_file(volume, path, buffer.data(), buffer.size());
             }
         }

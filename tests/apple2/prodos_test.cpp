@@ -129,19 +129,18 @@ TEST_F(Prodos, ReadsEveryStorageTypeInBothOrders)
         const dir_entry& header = volume.directory->entries[0];
         EXPECT_EQ(header.storage_type, 15);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(header.name), header.name_length), "V");
-        EXPECT_EQ(header.bit_map_pointer, test_bit_map_block);
-        EXPECT_EQ(header.total_blocks, 400);
-        EXPECT_EQ(header.entry_length, 39);
-        EXPECT_EQ(header.entries_per_block, 13);
+        ASSERT_NE(header_of(header), nullptr);
+        const auto& owner = std::get<volume_header_fields>(header_of(header)->owner);
+        EXPECT_EQ(owner.bit_map_pointer, test_bit_map_block);
+        EXPECT_EQ(owner.total_blocks, 400);
+        EXPECT_EQ(header_of(header)->entry_length, 39);
+        EXPECT_EQ(header_of(header)->entries_per_block, 13);
         // The chain of two blocks.
         const dir_block* first = volume.directory.get();
         ASSERT_NE(first->next, nullptr);
-        EXPECT_EQ(first->previous, nullptr);
-        EXPECT_EQ(first->next->previous, first);
         EXPECT_EQ(first->next_block, 3);
         EXPECT_EQ(first->next->previous_block, 2);
         EXPECT_EQ(first->next->next, nullptr);
-        EXPECT_EQ(first->entry_count, 13);
         EXPECT_EQ(first->next->entries.size(), 13u);
     }
 }
@@ -172,9 +171,10 @@ TEST_F(Prodos, DecodesEntryFields)
     ASSERT_EQ(status, 0);
     const dir_entry* seed = find_file(volume, "SEED");
     ASSERT_NE(seed, nullptr);
-    EXPECT_EQ(seed->file_type, 0x66);
-    EXPECT_EQ(seed->blocks_used, 0x0102);
-    EXPECT_EQ(seed->eof, 300u);
+    const file_fields& file = *file_of(*seed);
+    EXPECT_EQ(file.file_type, 0x66);
+    EXPECT_EQ(file.blocks_used, 0x0102);
+    EXPECT_EQ(file.eof, 300u);
     EXPECT_EQ(seed->created.year, 86u);
     EXPECT_EQ(seed->created.month, 12u);
     EXPECT_EQ(seed->created.day, 8u);
@@ -183,23 +183,24 @@ TEST_F(Prodos, DecodesEntryFields)
     EXPECT_EQ(seed->version, 5);
     EXPECT_EQ(seed->min_version, 7);
     EXPECT_EQ(seed->access, 0xE3);
-    EXPECT_EQ(seed->aux_type, 0x2000);
-    EXPECT_EQ(seed->modified.year, 3u);
-    EXPECT_EQ(seed->modified.month, 1u);
-    EXPECT_EQ(seed->modified.day, 31u);
-    EXPECT_EQ(seed->modified.hour, 23u);
-    EXPECT_EQ(seed->modified.minute, 59u);
-    EXPECT_EQ(seed->header_pointer, 2);
+    EXPECT_EQ(file.aux_type, 0x2000);
+    EXPECT_EQ(file.modified.year, 3u);
+    EXPECT_EQ(file.modified.month, 1u);
+    EXPECT_EQ(file.modified.day, 31u);
+    EXPECT_EQ(file.modified.hour, 23u);
+    EXPECT_EQ(file.modified.minute, 59u);
+    EXPECT_EQ(file.header_pointer, 2);
     // The subdirectory's header names its parent.
     const dir_entry* sub = find_entry(volume.directory.get(), "SUB");
     ASSERT_NE(sub, nullptr);
-    ASSERT_NE(sub->subdirectory, nullptr);
-    const dir_entry& sub_header = sub->subdirectory->entries[0];
+    ASSERT_NE(subdirectory_of(*sub), nullptr);
+    const dir_entry& sub_header = subdirectory_of(*sub)->entries[0];
     EXPECT_EQ(sub_header.storage_type, 14);
-    EXPECT_EQ(sub_header.parent_pointer, 2);
-    EXPECT_EQ(sub_header.parent_entry_number, 9);
-    EXPECT_EQ(sub_header.parent_entry_length, 39);
-    EXPECT_EQ(sub_header.reserved[0], 0x75);
+    const auto& parent = std::get<subdirectory_header_fields>(header_of(sub_header)->owner);
+    EXPECT_EQ(parent.parent_pointer, 2);
+    EXPECT_EQ(parent.parent_entry_number, 9);
+    EXPECT_EQ(parent.parent_entry_length, 39);
+    EXPECT_EQ(header_of(sub_header)->reserved[0], 0x75);
 }
 
 TEST_F(Prodos, PathsAndNames)
@@ -211,7 +212,7 @@ TEST_F(Prodos, PathsAndNames)
     const dir_entry* shapes = find_file(volume, "SHAPES");
     ASSERT_NE(shapes, nullptr);
     EXPECT_EQ(shapes->storage_type, 2);
-    EXPECT_EQ(shapes->eof, 16384u);
+    EXPECT_EQ(file_of(*shapes)->eof, 16384u);
 
     struct path_case {
         const char* path;
@@ -417,13 +418,13 @@ TEST_F(Prodos, DamagedSubdirectoriesStayAbsent)
     for (const char* name : {"BACK", "LOOP", "FARDIR"}) {
         const dir_entry* entry = find_entry(volume.directory.get(), name);
         ASSERT_NE(entry, nullptr) << name;
-        EXPECT_EQ(entry->subdirectory, nullptr) << name;
+        EXPECT_EQ(subdirectory_of(*entry), nullptr) << name;
     }
     EXPECT_EQ(find_file(volume, "BACK/SHAPES"), nullptr);
     // SUB itself was read; only its entry SELF is absent.
     const dir_entry* sub = find_entry(volume.directory.get(), "SUB");
-    ASSERT_NE(sub->subdirectory, nullptr);
-    EXPECT_EQ(find_entry(sub->subdirectory.get(), "SELF")->subdirectory, nullptr);
+    ASSERT_NE(subdirectory_of(*sub), nullptr);
+    EXPECT_EQ(subdirectory_of(*find_entry(subdirectory_of(*sub), "SELF")), nullptr);
     for (const file_case& file : f.files) {
         EXPECT_EQ(read(file.path.c_str(), file.data.size()), file.data) << file.path;
         EXPECT_EQ(status, 0);
@@ -484,7 +485,7 @@ TEST_F(Prodos, BlocksBeyondTheImage)
     for (const auto& [name, kind] : failing) {
         const dir_entry* entry = find_file(volume, name);
         ASSERT_NE(entry, nullptr);
-        read(name, entry->eof);
+        read(name, file_of(*entry)->eof);
         EXPECT_EQ(console, std::string("can't get file data '") + name + "' (" + kind + " file)\n");
         EXPECT_EQ(status, -1) << name;
     }
@@ -669,7 +670,7 @@ TEST_F(Prodos, CorruptionLoop)
                 if (open_volume(volume, path.c_str(), order) == 0) {
                     for (const file_case& file : f.files) {
                         const dir_entry* entry = find_file(volume, file.path.c_str());
-                        const size_t size = entry ? std::min<size_t>(entry->eof, 1 << 20) : 100;
+                        const size_t size = entry ? std::min<size_t>(file_of(*entry)->eof, 1 << 20) : 100;
                         std::vector<uint8_t> buffer(size);
                         const int read_status = read_file(volume, file.path.c_str(), buffer.data(), size);
                         EXPECT_TRUE(read_status == 0 || read_status == -1);

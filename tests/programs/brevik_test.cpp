@@ -398,11 +398,11 @@ TEST(Brevik, SectorOrdersTheLastOptionCounts)
     struct order_case {
         bool order1_disks;
         std::vector<std::string> options;
-        bool same;  // else the program disk's SHAPES is not found
+        bool same;  // else the program disk's SHAPES is not found (without options each disk's order is found)
     };
     const order_case cases[] = {
         {true, {"--do"}, true},         {true, {"--po", "--do"}, true}, {true, {"--do", "--po"}, false},
-        {true, {}, false},              {false, {"--do"}, false},       {false, {"--do", "--po"}, true},
+        {true, {}, true},               {false, {"--do"}, false},       {false, {"--do", "--po"}, true},
         {false, {"--po", "--po"}, true},
     };
     for (const order_case& c : cases) {
@@ -421,6 +421,57 @@ TEST(Brevik, SectorOrdersTheLastOptionCounts)
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.output, "error: can't find file '" + program + "/SHAPES'\nerror: read shape '" + program + "'\n");
         EXPECT_TRUE(bmp_files_in(run_dir.path.string()).empty());
+    }
+}
+
+// The other forms of the program and towne disks that the generator writes, and the two
+// orders mixed: the maps are those of the .dsk images. Damaged containers end the run with
+// a line naming the place; the offsets follow the generator's track layout (a NIB track of
+// 6656 bytes: 48 sync bytes, then 396 per physical sector, its data nibbles 23 bytes on).
+TEST(Brevik, DiskFormatsGiveTheMapsOfTheDskImages)
+{
+    const std::string formats = sample_disks() + "/../apple2-formats/";
+    scratch_dir reference, work;
+    ASSERT_EQ(run_brevik(with_disks({"-T", "-h", "3"}), reference.path.string()).status, 0);
+    std::vector<std::pair<std::string, std::string>> disks = {{sample_disk(0), formats + "zk-towne.po"}};
+    for (const char* form : {".po", "-do.2mg", "-po.2mg", ".nib", "-6384.nib", "-woz1.woz", "-woz2.woz"})
+        disks.push_back({formats + "zk-program" + form, formats + "zk-towne" + form});
+    for (const auto& [program, towne] : disks) {
+        SCOPED_TRACE(program + " " + towne);
+        scratch_dir run_dir;
+        const program_run run = run_brevik({"-d1", program, "-d5", towne, "-T", "-h", "3"}, run_dir.path.string());
+        EXPECT_EQ(run.status, 0) << run.output;
+        expect_same_files(reference.path.string(), run_dir.path.string());
+    }
+
+    const size_t nib_sector = 396, nib_data = 23, woz_tmap = 12 + 8 + 60 + 8;
+    struct damage {
+        std::string source, name;
+        std::vector<std::pair<size_t, uint8_t>> bytes;  // offset, new value
+        std::string console;
+    };
+    const std::string t = work / "t.nib", p = work / "p.nib", w = work / "t.woz", c = work / "p.woz",
+                      g = work / "t.2mg";
+    const damage cases[] = {
+        {"zk-towne.nib", t, {{6656 * 31 + 48 + nib_sector * 5 + nib_data + 100, 0x00}},
+         "error: track 31 sector 5 unreadable in '" + t + "'\nerror: read map data '" + t + "'\n"},
+        {"zk-program.nib", p, {{48 + nib_sector * 3 + nib_data + 342, 0xFF}},  // its checksum nibble
+         "error: track 0 sector 3 unreadable in '" + p + "'\nerror: read shape '" + p + "'\n"},
+        {"zk-towne-woz2.woz", w, {{8, 0}, {9, 0}, {10, 0}, {11, 0}, {woz_tmap + 4 * 31, 0xFF}},
+         "error: track 31 sector 0 unreadable in '" + w + "'\nerror: read map data '" + w + "'\n"},
+        {"zk-program-woz1.woz", c, {{5000, 0x55}}, "error: CRC32 mismatch in '" + c + "'\nerror: read shape '" + c + "'\n"},
+        {"zk-towne-po.2mg", g, {{30, 0x03}}, "error: damaged 2MG image '" + g + "'\nerror: read map data '" + g + "'\n"},
+    };
+    for (const damage& d : cases) {
+        SCOPED_TRACE(d.name);
+        std::vector<uint8_t> image = read_file(formats + d.source);
+        for (const auto& [at, value] : d.bytes) image.at(at) = value;
+        write_file(d.name, image);
+        scratch_dir run_dir;
+        const program_run run = run_brevik(with_disks({"-T", "-n", d.source.find("program") == std::string::npos ? "-d5" : "-d1", d.name}),
+                                           run_dir.path.string());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, d.console);
     }
 }
 

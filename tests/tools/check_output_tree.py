@@ -19,6 +19,9 @@ EXPECTED = {
     "x68k": {"zk-britannia.xdf": 1261568, "ZK_Britania.fdi": 1261568 + 4096},
     "x68k-formats": {"zk-britannia.d88": 1281968, "zk-britannia.dim": 1261824, "ZK_Britania.hdm": 1261568, "folder": None},
     "apple2": {name: 143360 for name in ("zk-program.dsk", "zk-castle.dsk", "zk-dwelling.dsk", "zk-keep.dsk", "zk-towne.dsk")},
+    "apple2-formats": {disk + ext: size for disk in ("zk-program", "zk-towne") for ext, size in (
+        (".po", 143360), ("-do.2mg", 143424), ("-po.2mg", 143424), (".nib", 232960), ("-6384.nib", 223440),
+        ("-woz1.woz", 233216), ("-woz2.woz", 234496))},
 }
 
 

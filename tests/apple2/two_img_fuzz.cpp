@@ -1,0 +1,9 @@
+// libFuzzer harness for the 2MG decoder (build lines in container_fuzz.hpp). The input is
+// the file.
+#include "container_fuzz.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    read_decoded_disk(std::vector<uint8_t>(data, data + size), decode_2mg);
+    return 0;
+}
