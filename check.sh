@@ -12,6 +12,8 @@ command -v cmake > /dev/null || need+=(cmake make)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
 command -v mformat > /dev/null || need+=(mtools)
+command -v groff > /dev/null || need+=(groff)
+command -v man > /dev/null || need+=(man-db)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
