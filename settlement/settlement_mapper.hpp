@@ -59,8 +59,8 @@ struct settlement_settings {
 int choose_location(settlement_settings& settings, const char* name);
 
 // Takes the next option that neither the shared code nor the settlement layer applies,
-// applying theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with
-// status 1 (usage printed, or an error line).
+// applying theirs on the way. 1 with `out` filled, 0 at the end, negative when the run ends
+// (see command_line_exit_status).
 int next_settlement_option(argument_cursor& cursor, const mapper_program& program, settlement_settings& settings,
                            parsed_argument& out);
 // Selects all four groups when neither a group nor a location was chosen; then every

@@ -1,10 +1,10 @@
 // Settlement level drawing and the level files of a group.
 #include "settlement_render.hpp"
 
-#include "bitmap/command_line.hpp"
-
 #include <cstdio>
 #include <new>
+
+#include "bitmap/command_line.hpp"
 
 namespace {
 

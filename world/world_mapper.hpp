@@ -44,7 +44,8 @@ struct world_settings {
 };
 
 // Takes the next option that neither the shared code nor the world layer applies, applying
-// theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with status 1.
+// theirs on the way. 1 with `out` filled, 0 at the end, negative when the run ends (see
+// command_line_exit_status).
 int next_world_option(argument_cursor& cursor, const mapper_program& program, world_settings& settings,
                       parsed_argument& out);
 // Reads the whole command line of a mapper without options of its own into `settings`.
