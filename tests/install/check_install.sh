@@ -27,4 +27,3 @@ done
 "$make_sample_data" "$prefix/sample" > /dev/null
 "$prefix/bin/holvik" --ega "$prefix/sample/pc/TILES.16" -o "$prefix/maps" "$prefix/sample/pc" > /dev/null
 [ -f "$prefix/maps/zk.Britannia.bmp" ] && [ -f "$prefix/maps/zk.Underworld.bmp" ] || fail "installed holvik"
-echo "installed and checked in $prefix"
