@@ -14,6 +14,8 @@ command -v cmake > /dev/null || need+=(cmake make)
 command -v mformat > /dev/null || need+=(mtools)
 command -v setfacl > /dev/null || need+=(acl)
 command -v floptool > /dev/null || need+=(mame-tools)
+command -v groff > /dev/null || need+=(groff)
+command -v man > /dev/null || need+=(man-db)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""

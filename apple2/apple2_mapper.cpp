@@ -44,8 +44,9 @@ const char* const disk_usage[] = {
     "        -B|--blur               blur graphics",
 };
 const char* const default_placement_usage[] = {"           --default            use default time and position"};
-const usage_text brevik_usage[] = {usage_without_data_path, disk_usage,    shape_usage, settlement_usage,
-                                   default_placement_usage, closing_usage};
+const usage_text brevik_usage[] = {usage_without_data_path, disk_usage,    shape_usage,
+                                   settlement_usage,        default_placement_usage, closing_usage,
+                                   settlement_output_usage, output_usage};
 
 const mapper_program brevik = {"brevik", true, brevik_tables, brevik_usage, default_disks, false};
 
@@ -58,12 +59,13 @@ struct apple2_settings {
     bool default_placement = false;
 };
 
+// 0 to go on; negative when the run ends (see command_line_exit_status).
 int parse_brevik_command_line(int argc, char** argv, apple2_settings& settings)
 {
     argument_cursor cursor{argc, argv, 1};
     parsed_argument option;
     for (int status; (status = next_settlement_option(cursor, brevik, settings.settlement, option)) != 0;) {
-        if (status < 0) return -1;
+        if (status < 0) return status;
         switch (option.id) {
         case option_disk1:
         case option_disk2:
@@ -122,7 +124,8 @@ void apply_default_placement(uint8_t* npc_data)
 int run_apple2_settlement_mapper(int argc, char** argv)
 {
     apple2_settings settings;
-    if (parse_brevik_command_line(argc, argv, settings) < 0) return 1;
+    if (const int status = parse_brevik_command_line(argc, argv, settings); status < 0)
+        return command_line_exit_status(status);
     const tile_source_settings& tiles = settings.settlement.common.tiles;
 
     tile_sheet sheet;
@@ -171,6 +174,9 @@ int run_apple2_settlement_mapper(int argc, char** argv)
         if (settings.default_placement) apply_default_placement(run.npc_data.data());
         job.group = group;
         for (int slot = 0; slot < settlement_slots; ++slot) {
+            const int wanted = prepare_settlement_slot(job, slot, name);
+            if (wanted < 0) return 1;
+            if (wanted == 0) continue;
             if (rendered) {
                 // The last rendering may have made the image 24-bit: the level is drawn as dots again.
                 describe_map_image(run.image, sheet, level_size);
@@ -178,7 +184,7 @@ int run_apple2_settlement_mapper(int argc, char** argv)
             }
             draw_settlement_slot(job, slot);
             if (rendered && render_level(run.image, rendering) < 0) return 1;
-            if (write_settlement_slot(job, slot, name) < 0) return 1;
+            if (write_settlement_slot(job, name) < 0) return 1;
         }
     }
     return 0;

@@ -1,12 +1,21 @@
 // Option matching, the number rule and usage texts shared by every mapper.
 #include "command_line.hpp"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
+#include <new>
+#include <system_error>
+
+#ifndef ZK_VERSION
+#define ZK_VERSION "unknown"
+#endif
 
 namespace {
 
@@ -106,8 +115,22 @@ bool apply_tile_source_option(const parsed_argument& option, tile_source_setting
     }
 }
 
-// 1 when `option` is one every mapper shares and was applied, 0 when it is not, -1 when the
-// run ends.
+// Creates the output directory and its parents where missing. 0, or -1 after the error line.
+int make_output_directory(const char* directory)
+{
+    std::error_code error;
+    try {
+        std::filesystem::create_directories(directory, error);
+        if (!error && std::filesystem::is_directory(directory, error)) return 0;
+    } catch (const std::exception&) {
+        // out of memory or an unusable name: the directory is not there
+    }
+    std::printf("error: can't create directory '%s'\n", directory);
+    return -1;
+}
+
+// 1 when `option` is one every mapper shares and was applied, 0 when it is not, negative
+// when the run ends.
 int apply_mapper_option(const parsed_argument& option, const mapper_program& program, int argc, char** argv,
                         mapper_settings& settings)
 {
@@ -128,7 +151,15 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
         print_usage(program.usage, std::span<const char* const>(arguments, count));
         return -1;
     }
-    case option_overwrite: settings.overwrite = true; return 1;
+    case option_version:
+        std::printf("%s %s\n", program.name, ZK_VERSION);
+        return run_ends_successfully;
+    case option_overwrite:
+    case option_skip_existing:
+        settings.overwrite = option.id == option_overwrite;
+        settings.skip_existing = option.id == option_skip_existing;
+        return 1;
+    case option_output_dir: settings.output_dir = option.argument; return 1;
     default: return 0;
     }
 }
@@ -140,8 +171,31 @@ int next_mapper_option(argument_cursor& cursor, const mapper_program& program, m
 {
     for (;;) {
         const int status = next_argument(cursor, program.options, out);
-        if (status <= 0) return status;
+        if (status < 0) return status;
+        if (status == 0) return settings.output_dir && make_output_directory(settings.output_dir) < 0 ? -1 : 0;
         const int applied = apply_mapper_option(out, program, cursor.argc, cursor.argv, settings);
-        if (applied <= 0) return applied < 0 ? -1 : 1;
+        if (applied <= 0) return applied < 0 ? applied : 1;
     }
+}
+
+int prefix_output_directory(std::string& path, const char* directory)
+{
+    if (!directory || !*directory) return 0;
+    const size_t length = std::strlen(directory);
+    try {
+        path.insert(0, 1, '/');
+        path.insert(0, directory, directory[length - 1] == '/' ? length - 1 : length);
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    return 0;
+}
+
+int skip_existing_output(bool skip_existing, const char* path)
+{
+    struct stat status;
+    if (!skip_existing || ::stat(path, &status) != 0) return 0;
+    std::printf("skip '%s' (exists)\n", path);
+    return 1;
 }

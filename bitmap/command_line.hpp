@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "tile_sheet.hpp"
 
@@ -31,6 +32,9 @@ enum common_option_id : option_id {
     option_shape_type_dungeon,
     option_shape_type_mirror_room,
     option_no_remake_water,
+    option_output_dir,
+    option_skip_existing,
+    option_version,
 };
 
 constexpr option_id settlement_option_base = 100;
@@ -55,6 +59,9 @@ inline constexpr option_spec common_options[] = {
     {{"--shape-type-dungeon"}, option_shape_type_dungeon, nullptr},
     {{"--shape-type-mirror-room"}, option_shape_type_mirror_room, nullptr},
     {{"--no-remake-water"}, option_no_remake_water, nullptr},
+    {{"-o", "--output-dir"}, option_output_dir, "error: no output directory"},
+    {{"--skip-existing"}, option_skip_existing, nullptr},
+    {{"--version"}, option_version, nullptr},
 };
 
 // The mask bitmap options of the editions whose NPCs and overlays are drawn through a mask.
@@ -106,6 +113,12 @@ inline constexpr const char* closing_usage[] = {
     "           --overwrite          overwrite output files",
     "        -?|--help               print usage",
 };
+// The lines of the output options every mapper has, after the lines above.
+inline constexpr const char* output_usage[] = {
+    "        -o|--output-dir DIR     write files of default names into DIR",
+    "           --skip-existing      keep existing output files, not ask",
+    "           --version            print version",
+};
 inline constexpr const char* data_path_closing_usage[] = {"read map data from current directory if not specified"};
 
 // Where the tiles come from, and how tiles from the game's data are adapted.
@@ -135,11 +148,28 @@ struct mapper_settings {
     const char* data_path = nullptr;
     tile_source_settings tiles;
     bool overwrite = false;
+    bool skip_existing = false;         // --skip-existing; it and --overwrite: the later counts
+    const char* output_dir = nullptr;   // -o: where files of default names go
 };
 
+// The result of the walks below when the run ends without work but successfully (after
+// --version); -1 ends it with status 1.
+constexpr int run_ends_successfully = -2;
+// The exit status of a run whose command line ended it with `status` (negative).
+constexpr int command_line_exit_status(int status) { return status == run_ends_successfully ? 0 : 1; }
+
 // Takes the next option that is not one every mapper shares, applying the shared ones (the
-// positional argument, help, --overwrite and the tile-source options) on the way and
-// handing back the others. 1 with `out` filled, 0 at the end, -1 when the run ends (usage
-// printed, or an error line).
+// positional argument, help, --version, the output options and the tile-source options) on
+// the way and handing back the others. 1 with `out` filled; 0 at the end, once the output
+// directory exists; -1 when the run ends (usage printed, or an error line such as "error:
+// can't create directory '%s'\n"); run_ends_successfully after the version line.
 int next_mapper_option(argument_cursor& cursor, const mapper_program& program, mapper_settings& settings,
                        parsed_argument& out);
+
+// Puts `directory` (when given and not empty) and a slash in front of the file name in
+// `path`. 0, or -1 after "error: memory exhausted!".
+int prefix_output_directory(std::string& path, const char* directory);
+
+// With `skip_existing`: 1 after "skip '%s' (exists)\n" when `path` exists, so that it is
+// kept and not asked about; else 0.
+int skip_existing_output(bool skip_existing, const char* path);

@@ -9,14 +9,16 @@
 namespace {
 
 const option_table garvik_options[] = {common_options, pc_tile_file_options, settlement_options};
-const usage_text garvik_usage[] = {usage_with_data_path, pc_tile_file_usage, shape_usage,
-                                   settlement_usage,     closing_usage,      data_path_closing_usage};
+const usage_text garvik_usage[] = {usage_with_data_path,    pc_tile_file_usage, shape_usage,
+                                   settlement_usage,        closing_usage,      settlement_output_usage,
+                                   output_usage,            data_path_closing_usage};
 const mapper_program garvik = {"garvik", true, garvik_options, garvik_usage, {}, true};
 
 int run(int argc, char** argv)
 {
     settlement_settings settings;
-    if (parse_settlement_command_line(argc, argv, garvik, settings) < 0) return 1;
+    if (const int status = parse_settlement_command_line(argc, argv, garvik, settings); status < 0)
+        return command_line_exit_status(status);
     rand15_state random;
     tile_sheet sheet;
     if (load_pc_tile_source(settings.common.tiles, sheet, random) < 0) return 1;

@@ -9,14 +9,15 @@
 namespace {
 
 const option_table holvik_options[] = {common_options, pc_tile_file_options, world_options};
-const usage_text holvik_usage[] = {usage_with_data_path, pc_tile_file_usage, shape_usage,
-                                   world_usage,          closing_usage,      data_path_closing_usage};
+const usage_text holvik_usage[] = {usage_with_data_path, pc_tile_file_usage, shape_usage, world_usage,
+                                   closing_usage,        output_usage,       data_path_closing_usage};
 const mapper_program holvik = {"holvik", true, holvik_options, holvik_usage, {}, true};
 
 int run(int argc, char** argv)
 {
     world_settings settings;
-    if (parse_world_command_line(argc, argv, holvik, settings) < 0) return 1;
+    if (const int status = parse_world_command_line(argc, argv, holvik, settings); status < 0)
+        return command_line_exit_status(status);
     rand15_state random;
     tile_sheet sheet;
     if (load_pc_tile_source(settings.common.tiles, sheet, random) < 0) return 1;

@@ -1,7 +1,10 @@
 // The settlement mappers' option handling.
 #include "settlement_mapper.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <iterator>
 
 int next_settlement_option(argument_cursor& cursor, const mapper_program& program, settlement_settings& settings,
                            parsed_argument& out)
@@ -22,14 +25,55 @@ int next_settlement_option(argument_cursor& cursor, const mapper_program& progra
                 return -1;
             }
             break;
+        case option_location:
+            if (choose_location(settings, out.argument) < 0) return -1;
+            break;
         default: return 1;
         }
     }
 }
 
+namespace {
+
+bool same_location_name(const char* given, const char* name)
+{
+    for (;; ++given, ++name) {
+        const char g = *given == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(*given)));
+        if (g != std::tolower(static_cast<unsigned char>(*name))) return false;
+        if (g == '\0') return true;
+    }
+}
+
+} // namespace
+
+int choose_location(settlement_settings& settings, const char* name)
+{
+    bool found = false;
+    for (int group = 0; group < settlement_group_count; ++group)
+        for (int location = 0; location < settlement_locations; ++location)
+            if (same_location_name(name, settlement_groups[group].locations[location])) {
+                settings.locations[group] |= static_cast<uint8_t>(1u << location);
+                found = true;
+            }
+    if (found) return 0;
+    std::printf("error: no location '%s'\n", name);
+    std::printf("locations:\n");
+    for (const settlement_group& group : settlement_groups) {
+        for (const char* location : group.locations) std::printf(" %s", location);
+        std::printf("\n");
+    }
+    return -1;
+}
+
 void finish_settlement_settings(settlement_settings& settings)
 {
-    if (settings.groups == 0) settings.groups = (1u << settlement_group_count) - 1;
+    bool any_location = false;
+    for (uint8_t chosen : settings.locations) any_location |= chosen != 0;
+    if (settings.groups == 0 && !any_location) settings.groups = (1u << settlement_group_count) - 1;
+    for (int group = 0; group < settlement_group_count; ++group) {
+        if (settings.groups & (1u << group)) settings.locations[group] = 0xFF;
+        if (settings.locations[group]) settings.groups |= 1u << group;
+    }
 }
 
 int parse_settlement_command_line(int argc, char** argv, const mapper_program& program, settlement_settings& settings)
@@ -38,7 +82,7 @@ int parse_settlement_command_line(int argc, char** argv, const mapper_program& p
     parsed_argument option;
     const int status = next_settlement_option(cursor, program, settings, option);
     if (status > 0) std::printf("error: unknown option '%s'\n", option.text);  // in the table, but nobody's
-    if (status != 0) return -1;
+    if (status != 0) return status < 0 ? status : -1;
     finish_settlement_settings(settings);
     return 0;
 }
@@ -60,5 +104,8 @@ int start_settlement_run(settlement_run& run, const settlement_settings& setting
     job.output = &run.output;
     job.view = settings.view;
     job.overwrite = settings.common.overwrite;
+    job.skip_existing = settings.common.skip_existing;
+    job.output_dir = settings.common.output_dir;
+    std::copy(std::begin(settings.locations), std::end(settings.locations), job.locations);
     return 0;
 }

@@ -16,6 +16,7 @@ enum settlement_option_id : option_id {
     option_no_npcs,
     option_no_change_pose,
     option_hour,
+    option_location,
 };
 
 // The options of the settlement mappers beyond the common ones.
@@ -27,6 +28,7 @@ inline constexpr option_spec settlement_options[] = {
     {{"-n", "--no-npcs"}, option_no_npcs, nullptr},
     {{"-p", "--no-change-pose"}, option_no_change_pose, nullptr},
     {{"-h", "--hour"}, option_hour, "error: no phase value"},
+    {{"-L", "--location"}, option_location, "error: no location name"},
 };
 
 inline constexpr const char* settlement_usage[] = {
@@ -39,21 +41,34 @@ inline constexpr const char* settlement_usage[] = {
     "        -h|--hour NUM           specify hour (0-23)",
 };
 
+// The settlement mappers' lines of the output options, after the existing option lines.
+inline constexpr const char* settlement_output_usage[] = {
+    "        -L|--location NAME      draw location NAME (may be repeated)",
+};
+
 struct settlement_settings {
     mapper_settings common;
     unsigned groups = 0;  // selection bits, 1 << group index; all four when none is chosen
+    uint8_t locations[settlement_group_count] = {};  // per group, bit l: location l chosen by -L
     settlement_view view;
 };
 
+// Chooses the locations whose file-name spelling is `name`, compared without regard to case
+// and with a space standing for '_'. 0; or -1 after "error: no location '%s'\n" and the
+// list of the names there are.
+int choose_location(settlement_settings& settings, const char* name);
+
 // Takes the next option that neither the shared code nor the settlement layer applies,
-// applying theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with
-// status 1 (usage printed, or an error line).
+// applying theirs on the way. 1 with `out` filled, 0 at the end, negative when the run ends
+// (see command_line_exit_status).
 int next_settlement_option(argument_cursor& cursor, const mapper_program& program, settlement_settings& settings,
                            parsed_argument& out);
-// Selects all four groups when none was chosen.
+// Selects all four groups when neither a group nor a location was chosen; then every
+// location of a chosen group, and every group with a chosen location.
 void finish_settlement_settings(settlement_settings& settings);
 // Reads the whole command line of a mapper without options of its own into `settings`,
-// selecting all groups when none was chosen. 0 to go on; -1 when the run ends with status 1.
+// selecting all groups when none was chosen. 0 to go on; negative when the run ends (see
+// command_line_exit_status).
 int parse_settlement_command_line(int argc, char** argv, const mapper_program& program, settlement_settings& settings);
 
 // What a settlement mapper holds from its tiles to its last level: the pictures, the level

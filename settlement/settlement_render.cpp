@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "bitmap/command_line.hpp"
+
 namespace {
 
 constexpr unsigned night_water_tile = 3;    // tiles 72 and 73 at night
@@ -87,9 +89,10 @@ void draw_settlement_slot(const settlement_job& job, int slot)
                           block_view(job.npc_data, where.location, job.block_size), where.level, job.view);
 }
 
-int write_settlement_slot(const settlement_job& job, int slot, std::string& name)
+int prepare_settlement_slot(const settlement_job& job, int slot, std::string& name)
 {
     const map_slot& where = map_slots[job.group][slot];
+    if (!(job.locations[job.group] & (1u << where.location))) return 0;
     try {
         make_settlement_file_name(name, settlement_groups[job.group].locations[where.location], level_name(where.level),
                                   job.view.hour, job.hour_in_names);
@@ -97,6 +100,12 @@ int write_settlement_slot(const settlement_job& job, int slot, std::string& name
         std::printf("error: memory exhausted!\n");
         return -1;
     }
+    if (prefix_output_directory(name, job.output_dir) < 0) return -1;
+    return skip_existing_output(job.skip_existing, name.c_str()) ? 0 : 1;
+}
+
+int write_settlement_slot(const settlement_job& job, const std::string& name)
+{
     if (save_bitmap_file(*job.output, name.c_str(), *job.image, job.overwrite) < 0) {
         std::printf("error: write bitmap file '%s'\n", name.c_str());
         return -1;
@@ -108,8 +117,11 @@ int draw_settlement_group(const settlement_job& job)
 {
     std::string name;
     for (int slot = 0; slot < settlement_slots; ++slot) {
+        const int wanted = prepare_settlement_slot(job, slot, name);
+        if (wanted < 0) return -1;
+        if (wanted == 0) continue;
         draw_settlement_slot(job, slot);
-        if (write_settlement_slot(job, slot, name) < 0) return -1;
+        if (write_settlement_slot(job, name) < 0) return -1;
     }
     return 0;
 }

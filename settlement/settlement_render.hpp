@@ -37,6 +37,9 @@ struct settlement_job {
     output_file* output = nullptr;           // its buffer serves every level
     settlement_view view;
     bool overwrite = false;
+    bool skip_existing = false;         // an existing file is kept, and its level not drawn
+    const char* output_dir = nullptr;   // where the files go; null: the current directory
+    uint8_t locations[settlement_group_count] = {0xFF, 0xFF, 0xFF, 0xFF};  // per group, bit l: draw location l
     bool hour_in_names = true;
 };
 
@@ -45,10 +48,14 @@ struct settlement_job {
 void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
                                bool hour_in_names);
 
+// Builds the path of slot `slot`'s file in `name` and says whether the slot is drawn: 1 to
+// draw it; 0 when its location is not chosen, or when its file exists and is to be kept
+// (after the skip line); -1 after "error: memory exhausted!".
+int prepare_settlement_slot(const settlement_job& job, int slot, std::string& name);
 // Prints "[location]" and draws level slot `slot` of the job into its image.
 void draw_settlement_slot(const settlement_job& job, int slot);
-// Writes the image as the file of slot `slot`, building its name in `name`. 0, or -1
-// after the error lines.
-int write_settlement_slot(const settlement_job& job, int slot, std::string& name);
-// Draws and writes all sixteen slots in order; stops at the first failed write. 0 or -1.
+// Writes the image as the file `name` that prepare_settlement_slot built. 0, or -1 after
+// the error lines.
+int write_settlement_slot(const settlement_job& job, const std::string& name);
+// Draws and writes the chosen slots in order; stops at the first failed write. 0 or -1.
 int draw_settlement_group(const settlement_job& job);

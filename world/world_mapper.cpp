@@ -2,6 +2,8 @@
 #include "world_mapper.hpp"
 
 #include <cstdio>
+#include <new>
+#include <string>
 
 int next_world_option(argument_cursor& cursor, const mapper_program& program, world_settings& settings,
                       parsed_argument& out)
@@ -10,8 +12,11 @@ int next_world_option(argument_cursor& cursor, const mapper_program& program, wo
         const int status = next_mapper_option(cursor, program, settings.common, out);
         if (status <= 0) return status;
         switch (out.id) {
-        case option_brit: settings.outputs[0] = out.argument; break;
-        case option_under: settings.outputs[1] = out.argument; break;
+        case option_brit:
+        case option_under:
+            settings.outputs[out.id - option_brit] = out.argument;
+            settings.named[out.id - option_brit] = true;
+            break;
         case option_gates: settings.phase_mask = 0xFF; break;
         case option_phase: {
             unsigned phase = 0;
@@ -34,7 +39,7 @@ int parse_world_command_line(int argc, char** argv, const mapper_program& progra
     parsed_argument option;
     const int status = next_world_option(cursor, program, settings, option);
     if (status > 0) std::printf("error: unknown option '%s'\n", option.text);  // in the table, but nobody's
-    return status == 0 ? 0 : -1;
+    return status <= 0 ? status : -1;
 }
 
 int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* mask)
@@ -47,7 +52,16 @@ int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* m
 int draw_and_save_world_map(int index, const world_settings& settings, world_run& run, const int32_t* chunk_table)
 {
     const bool surface = index == 0;
-    const char* output = settings.outputs[index];
+    std::string path;
+    try {
+        path = settings.outputs[index];
+    } catch (const std::bad_alloc&) {
+        std::printf("error: memory exhausted!\n");
+        return -1;
+    }
+    if (!settings.named[index] && prefix_output_directory(path, settings.common.output_dir) < 0) return -1;
+    const char* output = path.c_str();
+    if (skip_existing_output(settings.common.skip_existing, output)) return 0;
     const bitmap_image& image = run.image;
     bitmap_header header;
     int status = -1;

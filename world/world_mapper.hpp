@@ -38,16 +38,18 @@ inline constexpr const char* world_usage[] = {
 struct world_settings {
     mapper_settings common;
     const char* outputs[2] = {world_maps[0].default_output, world_maps[1].default_output};
+    bool named[2] = {false, false};  // named with -b / -u: not put into the output directory
     unsigned phase_mask = 0;  // bit p - 1: the gate of phase p
     bool items = false;
 };
 
 // Takes the next option that neither the shared code nor the world layer applies, applying
-// theirs on the way. 1 with `out` filled, 0 at the end, -1 when the run ends with status 1.
+// theirs on the way. 1 with `out` filled, 0 at the end, negative when the run ends (see
+// command_line_exit_status).
 int next_world_option(argument_cursor& cursor, const mapper_program& program, world_settings& settings,
                       parsed_argument& out);
 // Reads the whole command line of a mapper without options of its own into `settings`.
-// 0 to go on; -1 when the run ends with status 1 (usage printed, or an error line).
+// 0 to go on; negative when the run ends (see command_line_exit_status).
 int parse_world_command_line(int argc, char** argv, const mapper_program& program, world_settings& settings);
 
 // What a world mapper holds from its tiles to its last map: the pictures, the maps' size and
@@ -65,5 +67,6 @@ int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* m
 
 // Draws world map `index` (0 surface, 1 Underworld) from the run's map data (chunked through
 // `chunk_table`, or row by row without one) with the overlays the settings give it, and
-// writes it under its output name. 0, or -1 after the error lines.
+// writes it under its output name (a default name inside the output directory), unless it
+// exists and is to be kept. 0, or -1 after the error lines.
 int draw_and_save_world_map(int index, const world_settings& settings, world_run& run, const int32_t* chunk_table);

@@ -16,10 +16,11 @@ namespace {
 const option_table settlement_tables[] = {common_options, mask_options, x68k_disk_options, settlement_options};
 const option_table world_tables[] = {common_options, mask_options, x68k_disk_options, world_options};
 
-const usage_text settlement_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
-                                             settlement_usage, closing_usage};
+const usage_text settlement_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage,
+                                             mask_usage,              settlement_usage, closing_usage,
+                                             settlement_output_usage, output_usage};
 const usage_text world_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
-                                        world_usage, closing_usage};
+                                        world_usage,             closing_usage,   output_usage};
 
 // Applies the edition's own option handed back by the shared walks. 0, or -1 for an option
 // that is in the tables but nobody applies.
@@ -74,8 +75,10 @@ int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv)
     const char* image = build.default_image;
     argument_cursor cursor{argc, argv, 1};
     parsed_argument option;
-    for (int status; (status = next_settlement_option(cursor, program, settings, option)) != 0;)
-        if (status < 0 || apply_x68k_option(option, image) < 0) return 1;
+    for (int status; (status = next_settlement_option(cursor, program, settings, option)) != 0;) {
+        if (status < 0) return command_line_exit_status(status);
+        if (apply_x68k_option(option, image) < 0) return 1;
+    }
     finish_settlement_settings(settings);
 
     rand15_state random;
@@ -108,8 +111,10 @@ int run_x68k_world_mapper(const x68k_build& build, int argc, char** argv)
     const char* image = build.default_image;
     argument_cursor cursor{argc, argv, 1};
     parsed_argument option;
-    for (int status; (status = next_world_option(cursor, program, settings, option)) != 0;)
-        if (status < 0 || apply_x68k_option(option, image) < 0) return 1;
+    for (int status; (status = next_world_option(cursor, program, settings, option)) != 0;) {
+        if (status < 0) return command_line_exit_status(status);
+        if (apply_x68k_option(option, image) < 0) return 1;
+    }
 
     rand15_state random;
     tile_sheet sheet, mask;

@@ -652,7 +652,11 @@ TEST(Brevik, UsageText)
         "        -h|--hour NUM           specify hour (0-23)\n"
         "           --default            use default time and position\n"
         "           --overwrite          overwrite output files\n"
-        "        -?|--help               print usage\n";
+        "        -?|--help               print usage\n"
+        "        -L|--location NAME      draw location NAME (may be repeated)\n"
+        "        -o|--output-dir DIR     write files of default names into DIR\n"
+        "           --skip-existing      keep existing output files, not ask\n"
+        "           --version            print version\n";
     scratch_dir run_dir;
     std::filesystem::create_symlink(brevik, run_dir / "b");
     struct usage_case {

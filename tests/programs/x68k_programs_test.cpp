@@ -696,12 +696,17 @@ std::vector<std::string> settlement_usage(const char* name, const char* image)
             "        -p|--no-change-pose     not change NPCs' shape",
             "        -h|--hour NUM           specify hour (0-23)",
             "           --overwrite          overwrite output files",
-            "        -?|--help               print usage"};
+            "        -?|--help               print usage",
+            "        -L|--location NAME      draw location NAME (may be repeated)",
+            "        -o|--output-dir DIR     write files of default names into DIR",
+            "           --skip-existing      keep existing output files, not ask",
+            "           --version            print version"};
 }
 
 std::vector<std::string> world_usage(const char* name, const char* image)
 {
     std::vector<std::string> lines = settlement_usage(name, image);
+    const std::vector<std::string> output_lines(lines.end() - 3, lines.end());
     lines.resize(8);
     lines.insert(lines.end(), {"        -b|--brit  BRITANNIA-BMP    write britannia map to specified file",
                                "        -u|--under UNDERWORLD-BMP   write underworld map to specified file",
@@ -710,6 +715,7 @@ std::vector<std::string> world_usage(const char* name, const char* image)
                                "        -i|--items              draw items in underworld",
                                "           --overwrite          overwrite output files",
                                "        -?|--help               print usage"});
+    lines.insert(lines.end(), output_lines.begin(), output_lines.end());
     return lines;
 }
 
