@@ -1043,21 +1043,27 @@ TEST(X68kPrograms, ImagesThatStillRead)
 }
 
 // Every program reads every form of the sample disk (the generator's D88 and DIM are checked
-// against floptool in tests/tools) into the same console and files as its own image.
+// against floptool in tests/tools) into the same console and files as its own image. The
+// world maps are drawn with the small coded shape bitmap: the settlement runs read the tiles.
 TEST(X68kPrograms, EveryDiskFormGivesTheImagesMaps)
 {
+    scratch_dir data;
+    write_coded_bitmaps(data);
     const char* const forms[] = {"x68k/zk-britannia.xdf",        "x68k/ZK_Britania.fdi",
                                  "x68k-formats/ZK_Britania.hdm", "x68k-formats/zk-britannia.d88",
                                  "x68k-formats/zk-britannia.dim", "x68k-formats/folder"};
     for (const x68k_program* program : all_programs) {
         scratch_dir reference;
-        const program_run want = run_program(program->path, {"-d", sample_image(*program)}, reference.path.string());
+        std::vector<std::string> arguments = {"-d", sample_image(*program)};
+        if (program->world) arguments.insert(arguments.end(), {"-s", data / "shape.bmp"});
+        const program_run want = run_program(program->path, arguments, reference.path.string());
         ASSERT_EQ(want.status, 0);
         const std::vector<std::string> files = bmp_files_in(reference.path.string());
         for (const char* form : forms) {
             SCOPED_TRACE(std::string(program->name) + " " + form);
             scratch_dir dir;
-            const program_run run = run_program(program->path, {"-d", sample_pc_dir() + "/../" + form}, dir.path.string());
+            arguments[1] = sample_pc_dir() + "/../" + form;
+            const program_run run = run_program(program->path, arguments, dir.path.string());
             EXPECT_EQ(run.status, 0);
             EXPECT_EQ(run.output, want.output);
             EXPECT_EQ(bmp_files_in(dir.path.string()), files);
