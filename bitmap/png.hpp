@@ -64,6 +64,6 @@ int write_png_to(output_file& out, png_writer& png, const bitmap_image& image);
 
 // Writes `image` to `path` as PNG: the existence test and the question unless `overwrite` is
 // set, and an earlier file replaced only by a complete one, as save_bitmap_file does. 0, or
-// -1 after the error lines ("error: write png '%s'\n" when the writing failed).
+// -1 after the error lines (the writer's, then "error: write bitmap '%s'\n").
 int save_png_file(output_file& out, png_writer& png, const char* path, const bitmap_image& image, bool overwrite);
 int save_png_file(const char* path, const bitmap_image& image, bool overwrite);
