@@ -62,17 +62,11 @@ def run(program, args, cwd, stdin=subprocess.DEVNULL):
 
 
 def compare(bmp_path, png_path, what):
-    with open(png_path, "rb") as f:
-        head = f.read(26)
     bmp, png = Image.open(bmp_path), Image.open(png_path)
-    with open(bmp_path, "rb") as f:
-        bmp_bits = struct.unpack("<H", f.read(30)[28:30])[0]
-    depth, colour_type = head[24], head[25]
-    if bmp_bits <= 8:
-        check((depth, colour_type) == (bmp_bits, 3), what + ": indexed PNG of %d bits" % bmp_bits)
-        check(png.mode == "P" and png.getpalette() == bmp.getpalette(), what + ": the same palette")
-    else:
-        check((depth, colour_type) == (8, 2), what + ": 8-bit RGB PNG")
+    bmp_bits = struct.unpack("<H", open(bmp_path, "rb").read(30)[28:])[0]
+    depth_and_type = tuple(open(png_path, "rb").read(26)[24:])
+    check(depth_and_type == ((bmp_bits, 3) if bmp_bits <= 8 else (8, 2)), what + ": PNG type of %d bits" % bmp_bits)
+    check(bmp_bits > 8 or (png.mode == "P" and png.getpalette() == bmp.getpalette()), what + ": the same palette")
     check(png.size == bmp.size and png.tobytes() == bmp.tobytes(), what + ": the same pixels")
 
 
@@ -103,8 +97,7 @@ def main():
         for number, (program, tiles) in enumerate(runs):
             what = "%s %s" % (program, " ".join(os.path.basename(arg) for arg in tiles))
             bmp_dir, png_dir = (os.path.join(work, "%d-%s" % (number, kind)) for kind in ("bmp", "png"))
-            os.mkdir(bmp_dir)
-            os.mkdir(png_dir)
+            os.mkdir(bmp_dir), os.mkdir(png_dir)
             bmp_status, _ = run(program, tiles + maps[program], bmp_dir)
             png_status, _ = run(program, tiles + maps[program] + ["--png"], png_dir)
             bmp_names = sorted(name[:-4] for name in os.listdir(bmp_dir))
