@@ -11,6 +11,7 @@ need=()
 command -v g++ > /dev/null || need+=(g++)
 command -v cmake > /dev/null || need+=(cmake)
 command -v make > /dev/null || need+=(make)
+[ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

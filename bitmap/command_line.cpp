@@ -160,6 +160,7 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
         settings.skip_existing = option.id == option_skip_existing;
         return 1;
     case option_output_dir: settings.output_dir = option.argument; return 1;
+    case option_png: settings.png = true; return 1;
     default: return 0;
     }
 }

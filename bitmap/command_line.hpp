@@ -35,6 +35,7 @@ enum common_option_id : option_id {
     option_output_dir,
     option_skip_existing,
     option_version,
+    option_png,
 };
 
 constexpr option_id settlement_option_base = 100;
@@ -49,8 +50,8 @@ struct option_spec {
 
 using option_table = std::span<const option_spec>;
 
-// The options of every mapper: help, --overwrite, the shape bitmap, the shape types and
-// --no-remake-water.
+// The options of every mapper: help, --overwrite, the shape bitmap, the shape types,
+// --no-remake-water and --png.
 inline constexpr option_spec common_options[] = {
     {{"-?", "--help"}, option_help, nullptr},
     {{"--overwrite"}, option_overwrite, nullptr},
@@ -62,6 +63,7 @@ inline constexpr option_spec common_options[] = {
     {{"-o", "--output-dir"}, option_output_dir, "error: no output directory"},
     {{"--skip-existing"}, option_skip_existing, nullptr},
     {{"--version"}, option_version, nullptr},
+    {{"--png"}, option_png, nullptr},
 };
 
 // The mask bitmap options of the editions whose NPCs and overlays are drawn through a mask.
@@ -113,12 +115,15 @@ inline constexpr const char* closing_usage[] = {
     "           --overwrite          overwrite output files",
     "        -?|--help               print usage",
 };
-// The lines of the output options every mapper has, after the lines above.
+// The lines of the output options every mapper has, after the lines above (and after
+// png_usage).
 inline constexpr const char* output_usage[] = {
     "        -o|--output-dir DIR     write files of default names into DIR",
     "           --skip-existing      keep existing output files, not ask",
     "           --version            print version",
 };
+// The --png line, after the closing lines.
+inline constexpr const char* png_usage[] = {"           --png                write PNG files instead of BMP"};
 inline constexpr const char* data_path_closing_usage[] = {"read map data from current directory if not specified"};
 
 // Where the tiles come from, and how tiles from the game's data are adapted.
@@ -150,6 +155,7 @@ struct mapper_settings {
     bool overwrite = false;
     bool skip_existing = false;         // --skip-existing; it and --overwrite: the later counts
     const char* output_dir = nullptr;   // -o: where files of default names go
+    bool png = false;                   // --png: maps as PNG files instead of BMP
 };
 
 // The result of the walks below when the run ends without work but successfully (after

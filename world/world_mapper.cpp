@@ -52,14 +52,15 @@ int start_world_run(world_run& run, const tile_sheet& sheet, const tile_sheet* m
 int draw_and_save_world_map(int index, const world_settings& settings, world_run& run, const int32_t* chunk_table)
 {
     const bool surface = index == 0;
+    const bool named = settings.named[index];
     std::string path;
     try {
-        path = settings.outputs[index];
+        path = named || !settings.common.png ? settings.outputs[index] : world_maps[index].default_png_output;
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    if (!settings.named[index] && prefix_output_directory(path, settings.common.output_dir) < 0) return -1;
+    if (!named && prefix_output_directory(path, settings.common.output_dir) < 0) return -1;
     const char* output = path.c_str();
     if (skip_existing_output(settings.common.skip_existing, output)) return 0;
     const bitmap_image& image = run.image;
@@ -69,7 +70,8 @@ int draw_and_save_world_map(int index, const world_settings& settings, world_run
         std::printf("error: create bitmap header\n");
     } else if (open_output_file(run.output, output, settings.common.overwrite) == 0) {
         const int written = write_world_map(run.output, header, image.palette, run.pictures, run.map.data(), chunk_table,
-                                            surface ? settings.phase_mask : 0, !surface && settings.items);
+                                            surface ? settings.phase_mask : 0, !surface && settings.items,
+                                            settings.common.png ? &run.png : nullptr);
         status = finish_bitmap_file(run.output, output, written);
     }
     if (status < 0) std::printf("error: write bitmap file '%s'\n", output);

@@ -653,6 +653,7 @@ TEST(Brevik, UsageText)
         "           --default            use default time and position\n"
         "           --overwrite          overwrite output files\n"
         "        -?|--help               print usage\n"
+        "           --png                write PNG files instead of BMP\n"
         "        -L|--location NAME      draw location NAME (may be repeated)\n"
         "        -o|--output-dir DIR     write files of default names into DIR\n"
         "           --skip-existing      keep existing output files, not ask\n"

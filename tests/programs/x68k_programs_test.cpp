@@ -697,6 +697,7 @@ std::vector<std::string> settlement_usage(const char* name, const char* image)
             "        -h|--hour NUM           specify hour (0-23)",
             "           --overwrite          overwrite output files",
             "        -?|--help               print usage",
+            "           --png                write PNG files instead of BMP",
             "        -L|--location NAME      draw location NAME (may be repeated)",
             "        -o|--output-dir DIR     write files of default names into DIR",
             "           --skip-existing      keep existing output files, not ask",
@@ -714,7 +715,8 @@ std::vector<std::string> world_usage(const char* name, const char* image)
                                "        -p|--phase NUM          draw moon gate of specified phase (1-8)",
                                "        -i|--items              draw items in underworld",
                                "           --overwrite          overwrite output files",
-                               "        -?|--help               print usage"});
+                               "        -?|--help               print usage",
+                               "           --png                write PNG files instead of BMP"});
     lines.insert(lines.end(), output_lines.begin(), output_lines.end());
     return lines;
 }
