@@ -20,7 +20,7 @@ cmake -S "$top" -B "$build" -G "Unix Makefiles" -DCMAKE_CXX_COMPILER=clang++ -DC
       -DZK_FUZZ=ON -DZK_TESTS=ON > /dev/null
 mapfile -t harnesses < <(cmake --build "$build" --target help | sed -n 's/^\.\.\. \([A-Za-z0-9_]*_fuzz\)$/\1/p' | sort)
 [ ${#harnesses[@]} -gt 0 ] || { echo "no harness found"; exit 1; }
-cmake --build "$build" -j "$(nproc)" --target make_sample_data "${harnesses[@]}" > "$build/fuzz-build.log" ||
+cmake --build "$build" -j "$(nproc)" --target make_sample_data "${harnesses[@]}" > "$build/fuzz-build.log" 2>&1 ||
   { tail -n 30 "$build/fuzz-build.log"; exit 1; }
 
 # The sample data, and small BMP files of each bit count when ImageMagick is there.
