@@ -19,6 +19,9 @@ command -v floptool > /dev/null || need+=(mame-tools)
 command -v groff > /dev/null || need+=(groff)
 command -v man > /dev/null || need+=(man-db)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
+# tests/fuzz/run.sh: clang with the libFuzzer runtime.
+command -v clang++ > /dev/null || need+=(clang)
+compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' > /dev/null || need+=(libclang-rt-14-dev)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -18,18 +18,6 @@ constexpr int line_bytes = x68k_tile_size / 8;               // 4 bytes per plan
 constexpr int plane_bytes = line_bytes * x68k_tile_size;     // 128
 constexpr int file_tile_rows = 16;                           // 256 tiles per file
 
-// The two files, read in this order.
-struct ch_file {
-    const char* name;
-    int planes;
-    int first_tile_row;
-    int bytes;
-};
-constexpr ch_file ch_files[] = {
-    {"TILES.CH", 3, 0, 98304},
-    {"NPC.CH", 4, 16, 131072},
-};
-
 constexpr int first_dot_tile = 488;                    // tiles 488-491
 constexpr uint8_t dot_colours[4] = {4, 3, 2, 1};
 constexpr int dot_threshold = 16382;                   // a dot where the draw is above this

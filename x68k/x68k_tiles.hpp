@@ -28,6 +28,18 @@
 constexpr int x68k_tile_size = 32;          // pixels across and down
 constexpr size_t x68k_sheet_bytes = static_cast<size_t>(x68k_tile_size) * sheet_columns * x68k_tile_size * sheet_rows;
 
+// The two files, read in this order.
+struct ch_file {
+    const char* name;
+    int planes;
+    int first_tile_row;
+    int bytes;
+};
+inline constexpr ch_file ch_files[] = {
+    {"TILES.CH", 3, 0, 98304},
+    {"NPC.CH", 4, 16, 131072},
+};
+
 // Blue, green, red, reserved; 8-15 repeat 0-7 with the reserved byte 255.
 inline constexpr palette_entry x68k_palette[16] = {
     {0, 0, 0, 0},       {255, 0, 0, 0},     {0, 0, 255, 0},     {255, 0, 255, 0},

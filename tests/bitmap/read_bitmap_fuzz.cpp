@@ -5,6 +5,7 @@
 //       tests/bitmap/read_bitmap_fuzz.cpp bitmap/bmp.cpp -o read_bitmap_fuzz
 //   ./read_bitmap_fuzz -max_len=4096 -max_total_time=60
 // or configure with -DZK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ and build read_bitmap_fuzz.
+// Fuzz seeds: bmp/*.bmp
 #include <cstdio>
 #include <vector>
 

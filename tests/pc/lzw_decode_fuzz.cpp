@@ -6,6 +6,8 @@
 //       tests/pc/lzw_decode_fuzz.cpp pc/lzw_decode.cpp -o lzw_decode_fuzz
 //   ./lzw_decode_fuzz -max_len=70000 -max_total_time=60
 // or configure with -DZK_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ and build lzw_decode_fuzz.
+// Fuzz seeds: pc/TILES.4 pc/TILES.16
+// Fuzz options: -max_len=4096
 #include <vector>
 
 #include "pc/lzw_decode.hpp"
