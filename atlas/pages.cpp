@@ -127,8 +127,8 @@ std::string viewer_page(const atlas_catalog& catalog, const atlas_map& map)
     page += "<nav><a href=\"../index.html#" + atlas_folder_name(catalog, map.folder) + "\">Atlas</a> <span class=\"title\">" +
             html(title, true) + "</span> <span class=\"folder\">" + html(catalog.folders[map.folder]) + "</span> " +
             sibling_links(catalog, map) +
-            "<button id=\"grid\" type=\"button\" title=\"Cell grid (G)\">Grid</button> <span id=\"cell\"></span> "
-            "<span id=\"pixel\"></span></nav>\n<div id=\"view\"></div>\n";
+            "<button id=\"grid\" type=\"button\" title=\"Cell grid (G)\">Grid</button></nav>\n"
+            "<main><div id=\"view\"></div><div id=\"readout\"><span id=\"cell\"></span> <span id=\"pixel\"></span></div></main>\n";
     page += "<script src=\"../openseadragon/openseadragon.min.js\"></script>\n<script>\nconst atlas_map = {";
     page += "name: " + script_string(map.path) + ", tiles: " + script_string(map.stem + "_files") +
             ", extension: " + script_string(tile_extension) +

@@ -15,6 +15,7 @@
     imageSmoothingEnabled: false,
     maxZoomPixelRatio: 64,          // at least 16 screen pixels per map pixel on any display
     visibilityRatio: 0.2,
+    preserveImageSizeOnResize: true,  // a resized window keeps the zoom of the address
     animationTime: 0.4,
     tileSources: {
       width: map.width, height: map.height, tileSize: map.tile_size, tileOverlap: 0,
@@ -22,6 +23,7 @@
       getTileUrl: (level, x, y) => map.tiles + '/' + level + '/' + x + '_' + y + '.' + map.extension,
     },
   });
+  window.atlas_viewer = viewer;
   const viewport = () => viewer.viewport;
   const point = (x, y) => new OpenSeadragon.Point(x, y);
 
