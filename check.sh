@@ -13,6 +13,9 @@ command -v cmake > /dev/null || need+=(cmake make)
 [ -x /usr/bin/convert ] || need+=(imagemagick)
 command -v mformat > /dev/null || need+=(mtools)
 /usr/bin/python3 -c 'import PIL' 2> /dev/null || need+=(python3 python3-pil)
+[ -f /usr/include/png.h ] || need+=(libpng-dev)
+command -v npm > /dev/null || need+=(npm)
+[ -x /usr/bin/chromium ] || need+=(chromium)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -53,10 +53,10 @@ struct atlas_catalog {
 // 0 with `name` filled when `file_name` is a map's default name, else -1.
 int parse_map_name(const std::string& file_name, map_name& name);
 
-// Walks the folders (and the folders inside them) for maps. Every other file is printed as
-// "ignored '%s'\n". 0, or -1 after an error line for a folder that cannot be read (the maps
-// of the others are still found).
-int find_maps(const std::vector<std::string>& roots, atlas_catalog& catalog);
+// Walks the folders (and the folders inside them, but not `skipped`, the atlas being written)
+// for maps. Every other file is printed as "ignored '%s'\n". 0, or -1 after an error line
+// for a folder that cannot be read (the maps of the others are still found).
+int find_maps(const std::vector<std::string>& roots, const std::string& skipped, atlas_catalog& catalog);
 
 // A map picture as read: an image of 1 byte per pixel with its palette (from indexed
 // files), or of 2, 3 or 4 bytes per pixel.

@@ -99,15 +99,20 @@ int parse_map_name(const std::string& file_name, map_name& name)
     return name.hour < 24 ? 0 : -1;
 }
 
-int find_maps(const std::vector<std::string>& roots, atlas_catalog& catalog)
+int find_maps(const std::vector<std::string>& roots, const std::string& skipped, atlas_catalog& catalog)
 {
     int status = 0;
+    std::error_code error;
+    const fs::path skip = fs::weakly_canonical(skipped, error);
     for (const std::string& root : roots) {
-        std::error_code error;
         std::vector<fs::path> files;
         fs::recursive_directory_iterator walk(root, error), end;
-        for (; !error && walk != end; walk.increment(error))
-            if (!walk->is_directory(error)) files.push_back(walk->path());
+        for (; !error && walk != end; walk.increment(error)) {
+            if (!walk->is_directory(error))
+                files.push_back(walk->path());
+            else if (fs::weakly_canonical(walk->path(), error) == skip)
+                walk.disable_recursion_pending();
+        }
         if (error) {
             std::printf("error: read folder '%s'\n", root.c_str());
             status = -1;

@@ -1,6 +1,6 @@
 // Reading a map file: BMP through the bitmap library's reader, PNG through libpng. Indexed
-// pictures keep their indexes and palette; others keep their pixel bytes (BMP) or become
-// blue, green, red (PNG).
+// pictures keep their indexes (one a byte, as the bitmap library holds them) and palette;
+// others keep their pixel bytes (BMP) or become blue, green, red (PNG).
 #include <png.h>
 
 #include <cstdio>
@@ -47,8 +47,7 @@ int read_bmp_picture(const std::string& path, map_picture& picture)
     if (read_bitmap(file.get(), header, indexed ? &picture.palette : nullptr, &picture.image.pixels, true) < 0) return -1;
     picture.image.width = static_cast<uint32_t>(header.width);
     picture.image.height = static_cast<uint32_t>(header.height);
-    // In memory an indexed picture holds one index per byte, whatever its bit count.
-    picture.image.bit_count = indexed ? 8 : header.bit_count;
+    picture.image.bit_count = header.bit_count;  // indexed: one index per byte in memory
     picture.palette.resize(indexed ? max_palette_entries : 0);
     return 0;
 }
@@ -87,7 +86,8 @@ int read_png_picture(const std::string& path, map_picture& picture)
     }
     picture.image.width = image.width;
     picture.image.height = image.height;
-    picture.image.bit_count = indexed ? 8 : 24;
+    // Indexes of few colours keep the smallest bit count that holds them.
+    picture.image.bit_count = !indexed ? 24 : image.colormap_entries <= 2 ? 1 : image.colormap_entries <= 16 ? 4 : 8;
     picture.palette.resize(indexed ? max_palette_entries : 0);
     for (size_t i = 0; i < picture.palette.size(); ++i)
         picture.palette[i] = {colours[3 * i], colours[3 * i + 1], colours[3 * i + 2], 0};

@@ -192,7 +192,7 @@ int write_pyramid(const bitmap_image& map, const std::string& folder, output_fil
         const uint32_t count = std::min(tile_size, map.height - y0);
         // Tiles of the map's own pixels: indexed maps keep their indexes, others become
         // blue, green, red.
-        run.tile.bit_count = indexed ? 8 : 24;
+        run.tile.bit_count = indexed ? map.bit_count : 24;
         run.tile.palette = indexed ? map.palette : nullptr;
         if (indexed || bytes == 3) {
             if (write_band_tiles(run, shape.top_level, map.pixels.data() + y0 * stride, y0, count, map.width, bytes,

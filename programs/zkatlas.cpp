@@ -117,7 +117,7 @@ int run(int argc, char** argv)
     atlas_settings settings;
     if (parse_command_line(argc, argv, settings) < 0) return 1;
     atlas_catalog catalog;
-    int status = find_maps(settings.folders, catalog) < 0 ? 1 : 0;
+    int status = find_maps(settings.folders, settings.output, catalog) < 0 ? 1 : 0;
     if (!settings.overwrite && may_replace(settings.output) < 0) return 1;
 
     std::string target = settings.output;
