@@ -5,6 +5,7 @@ files through Pillow), the cell readout, the grid and the address kept up to dat
 
 usage: check_atlas.py ZKATLAS HOLVIK GARVIK ESKVIK MAKE_SAMPLE_DATA [SCREENSHOT.png]
 """
+import glob
 import os
 import subprocess
 import sys
@@ -69,6 +70,12 @@ def main():
     check("ignored 'maps/pc/settlements/notes.txt'" in lines, "the ignored file is listed")
     good = 2 + 64 + 1 + 2  # PC world maps and levels, the level saved as PNG, X68000 world maps
     check(f"atlas of {good} maps: 'atlas/index.html'" in lines, "the summary line: " + lines[-1])
+
+    # The level below the map: each pixel the mean of a 2 x 2 block, as Pillow reduces it.
+    level = glob.glob(os.path.join(top, "atlas/01-maps_pc_settlements/zk.Yew.1F.12_files/8/0_0.*"))
+    half = Image.open(towns + "/zk.Yew.1F.12.bmp").convert("RGB").reduce(2)
+    check(len(level) == 1 and max(abs(a - b) for a, b in zip(Image.open(level[0]).convert("RGB").tobytes(),
+                                                               half.tobytes())) <= 1, "the level below the map")
 
     atlas = "file://" + os.path.join(top, "atlas")
     browser = Browser()
