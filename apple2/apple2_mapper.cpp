@@ -45,7 +45,7 @@ const char* const disk_usage[] = {
 };
 const char* const default_placement_usage[] = {"           --default            use default time and position"};
 const usage_text brevik_usage[] = {usage_without_data_path, disk_usage,    shape_usage, settlement_usage,
-                                   default_placement_usage, closing_usage};
+                                   default_placement_usage, closing_usage, png_usage};
 
 const mapper_program brevik = {"brevik", true, brevik_tables, brevik_usage, default_disks, false};
 

@@ -131,6 +131,9 @@ int read_bitmap(std::FILE* stream, bitmap_header& header, std::vector<palette_en
 // Gives `buffer` `size` zero bytes. 0, or -1 after "error: memory exhausted!".
 int allocate_buffer(std::vector<uint8_t>& buffer, size_t size);
 
+// Checks that `image` has a size a BMP file can describe and all its pixels. 0, or -1 after
+// "error: create bitmap header".
+int check_image_pixels(const bitmap_image& image);
 // Writes `image` to `path`, asking first when the file exists unless `overwrite` is set.
 // An earlier file at `path` is replaced only by a complete one. 0 or -1.
 int save_bitmap_file(const char* path, const bitmap_image& image, bool overwrite);

@@ -266,7 +266,7 @@ int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_e
     return write_bitmap_to(out, header, palette, pixels, false);
 }
 
-int save_bitmap_file(output_file& out, const char* path, const bitmap_image& image, bool overwrite)
+int check_image_pixels(const bitmap_image& image)
 {
     bitmap_header header;
     const uint64_t pixel_bytes =
@@ -279,6 +279,14 @@ int save_bitmap_file(output_file& out, const char* path, const bitmap_image& ima
         std::printf("error: create bitmap header\n");
         return -1;
     }
+    return 0;
+}
+
+int save_bitmap_file(output_file& out, const char* path, const bitmap_image& image, bool overwrite)
+{
+    bitmap_header header;
+    if (check_image_pixels(image) < 0) return -1;
+    make_bitmap_header(header, image.width, image.height, image.bit_count);
     if (open_output_file(out, path, overwrite) < 0) return -1;
     return finish_bitmap_file(out, path, write_bitmap_to(out, header, image.palette, image.pixels.data(), image.stored_form));
 }

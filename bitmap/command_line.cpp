@@ -129,6 +129,7 @@ int apply_mapper_option(const parsed_argument& option, const mapper_program& pro
         return -1;
     }
     case option_overwrite: settings.overwrite = true; return 1;
+    case option_png: settings.png = true; return 1;
     default: return 0;
     }
 }

@@ -31,6 +31,7 @@ enum common_option_id : option_id {
     option_shape_type_dungeon,
     option_shape_type_mirror_room,
     option_no_remake_water,
+    option_png,
 };
 
 constexpr option_id settlement_option_base = 100;
@@ -45,8 +46,8 @@ struct option_spec {
 
 using option_table = std::span<const option_spec>;
 
-// The options of every mapper: help, --overwrite, the shape bitmap, the shape types and
-// --no-remake-water.
+// The options of every mapper: help, --overwrite, the shape bitmap, the shape types,
+// --no-remake-water and --png.
 inline constexpr option_spec common_options[] = {
     {{"-?", "--help"}, option_help, nullptr},
     {{"--overwrite"}, option_overwrite, nullptr},
@@ -55,6 +56,7 @@ inline constexpr option_spec common_options[] = {
     {{"--shape-type-dungeon"}, option_shape_type_dungeon, nullptr},
     {{"--shape-type-mirror-room"}, option_shape_type_mirror_room, nullptr},
     {{"--no-remake-water"}, option_no_remake_water, nullptr},
+    {{"--png"}, option_png, nullptr},
 };
 
 // The mask bitmap options of the editions whose NPCs and overlays are drawn through a mask.
@@ -106,6 +108,8 @@ inline constexpr const char* closing_usage[] = {
     "           --overwrite          overwrite output files",
     "        -?|--help               print usage",
 };
+// The lines of the options added since, after all the others but the data path's note.
+inline constexpr const char* png_usage[] = {"           --png                write PNG files instead of BMP"};
 inline constexpr const char* data_path_closing_usage[] = {"read map data from current directory if not specified"};
 
 // Where the tiles come from, and how tiles from the game's data are adapted.
@@ -135,10 +139,11 @@ struct mapper_settings {
     const char* data_path = nullptr;
     tile_source_settings tiles;
     bool overwrite = false;
+    bool png = false;  // maps as PNG files instead of BMP
 };
 
 // Takes the next option that is not one every mapper shares, applying the shared ones (the
-// positional argument, help, --overwrite and the tile-source options) on the way and
+// positional argument, help, --overwrite, --png and the tile-source options) on the way and
 // handing back the others. 1 with `out` filled, 0 at the end, -1 when the run ends (usage
 // printed, or an error line).
 int next_mapper_option(argument_cursor& cursor, const mapper_program& program, mapper_settings& settings,

@@ -10,7 +10,7 @@ namespace {
 
 const option_table garvik_options[] = {common_options, pc_tile_file_options, settlement_options};
 const usage_text garvik_usage[] = {usage_with_data_path, pc_tile_file_usage, shape_usage,
-                                   settlement_usage,     closing_usage,      data_path_closing_usage};
+                                   settlement_usage,     closing_usage,      png_usage, data_path_closing_usage};
 const mapper_program garvik = {"garvik", true, garvik_options, garvik_usage, {}, true};
 
 int run(int argc, char** argv)

@@ -10,7 +10,7 @@ namespace {
 
 const option_table holvik_options[] = {common_options, pc_tile_file_options, world_options};
 const usage_text holvik_usage[] = {usage_with_data_path, pc_tile_file_usage, shape_usage,
-                                   world_usage,          closing_usage,      data_path_closing_usage};
+                                   world_usage,          closing_usage,      png_usage, data_path_closing_usage};
 const mapper_program holvik = {"holvik", true, holvik_options, holvik_usage, {}, true};
 
 int run(int argc, char** argv)

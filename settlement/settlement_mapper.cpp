@@ -58,6 +58,7 @@ int start_settlement_run(settlement_run& run, const settlement_settings& setting
     job.image = &run.image;
     job.pictures = &run.pictures;
     job.output = &run.output;
+    job.png = settings.common.png ? &run.png : nullptr;
     job.view = settings.view;
     job.overwrite = settings.common.overwrite;
     return 0;

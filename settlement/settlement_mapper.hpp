@@ -64,6 +64,7 @@ struct settlement_run {
     std::vector<uint8_t> map_data;  // 16384 bytes
     std::vector<uint8_t> npc_data;  // 8 blocks
     output_file output;
+    png_writer png;                 // kept from level to level when the levels are PNG files
     settlement_job job;             // points into the run, which therefore stays where it is made
 
     settlement_run() = default;

@@ -69,14 +69,14 @@ void draw_settlement_level(bitmap_image& image, const picture_rows& pictures, co
 }
 
 void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
-                               bool hour_in_names)
+                               bool hour_in_names, bool png)
 {
     name.assign("zk.").append(location).append(1, '.').append(level);
     if (hour_in_names) {
         const char digits[4] = {'.', static_cast<char>('0' + hour / 10 % 10), static_cast<char>('0' + hour % 10), 0};
         name.append(digits);
     }
-    name.append(".bmp");
+    name.append(png ? ".png" : ".bmp");
 }
 
 void draw_settlement_slot(const settlement_job& job, int slot)
@@ -92,12 +92,14 @@ int write_settlement_slot(const settlement_job& job, int slot, std::string& name
     const map_slot& where = map_slots[job.group][slot];
     try {
         make_settlement_file_name(name, settlement_groups[job.group].locations[where.location], level_name(where.level),
-                                  job.view.hour, job.hour_in_names);
+                                  job.view.hour, job.hour_in_names, job.png != nullptr);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
-    if (save_bitmap_file(*job.output, name.c_str(), *job.image, job.overwrite) < 0) {
+    const int saved = job.png ? save_png_file(*job.output, *job.png, name.c_str(), *job.image, job.overwrite)
+                              : save_bitmap_file(*job.output, name.c_str(), *job.image, job.overwrite);
+    if (saved < 0) {
         std::printf("error: write bitmap file '%s'\n", name.c_str());
         return -1;
     }

@@ -1,5 +1,6 @@
 // Drawing settlement levels, tiles first and then NPCs, and writing the sixteen levels of
-// a group as BMP files named "zk.<location>.<level>.<hour>.bmp" or "zk.<location>.<level>.bmp".
+// a group as BMP (or PNG) files named "zk.<location>.<level>.<hour>.bmp" or "zk.<location>.<level>.bmp"
+// (".png").
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "bitmap/output.hpp"
+#include "bitmap/png.hpp"
 #include "bitmap/tile_sheet.hpp"
 #include "settlement/npc_placement.hpp"
 
@@ -35,15 +37,17 @@ struct settlement_job {
     bitmap_image* image = nullptr;
     const picture_rows* pictures = nullptr;  // without a mask: NPCs copied whole
     output_file* output = nullptr;           // its buffer serves every level
+    png_writer* png = nullptr;               // levels as PNG files through it; none: BMP files
     settlement_view view;
     bool overwrite = false;
     bool hour_in_names = true;
 };
 
-// Builds "zk.<location>.<level>.<hh>.bmp", or the name without the hour, in `name`; a name
-// buffer reused from level to level keeps its capacity, so no level allocates.
+// Builds "zk.<location>.<level>.<hh>.bmp", or the name without the hour, in `name` (".png"
+// with `png`); a name buffer reused from level to level keeps its capacity, so no level
+// allocates.
 void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
-                               bool hour_in_names);
+                               bool hour_in_names, bool png = false);
 
 // Prints "[location]" and draws level slot `slot` of the job into its image.
 void draw_settlement_slot(const settlement_job& job, int slot);

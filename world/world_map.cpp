@@ -56,41 +56,56 @@ void cells_of_row(int y, const uint8_t* map_data, const int32_t* chunk_table, ui
 
 int write_world_map(output_file& out, const bitmap_header& header, const palette_entry* palette,
                     const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table,
-                    unsigned phase_mask, bool items)
+                    unsigned phase_mask, bool items, png_writer* png)
 {
-    if (write_bitmap_start(out, header, palette) < 0) return -1;
     const uint32_t width = static_cast<uint32_t>(header.width);
+    if (png ? start_png(out, *png, width, static_cast<uint32_t>(header.height), header.bit_count, palette) < 0
+            : write_bitmap_start(out, header, palette) < 0)
+        return -1;
     const size_t stride = static_cast<size_t>(bitmap_row_stride(width, header.bit_count));
-    std::vector<uint8_t> unpacked;  // a row before packing, when the pictures are not packed
+    // A row before packing when the pictures are not packed; a PNG's packed row before it is
+    // handed on.
+    std::vector<uint8_t> unpacked;
     try {
-        if (!pictures.packed) unpacked.resize(pictures.row_bytes * world_size);
+        if (!pictures.packed)
+            unpacked.resize(pictures.row_bytes * world_size);
+        else if (png)
+            unpacked.resize(stride);
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
     }
     const bool masked = !pictures.keep.empty();
     bool written = true;
-    for (int y = world_size - 1; written && y >= 0; --y) {
+    // A BMP file's rows go bottom-up, a PNG file's top-down.
+    for (int i = 0; written && i < world_size; ++i) {
+        const int y = png ? i : world_size - 1 - i;
         uint16_t cells[world_size];
         cells_of_row(y, map_data, chunk_table, cells);
         overlay overlays[12];
         size_t overlay_count = overlays_of_row(y, phase_mask, items, overlays);
         if (!masked) {
-            for (size_t i = 0; i < overlay_count; ++i) cells[overlays[i].x] = overlays[i].picture;
+            for (size_t k = 0; k < overlay_count; ++k) cells[overlays[k].x] = overlays[k].picture;
             overlay_count = 0;
         }
-        for (int32_t r = pictures.tile_height - 1; r >= 0; --r) {
-            uint8_t* room = reserve_output(out, stride);
+        for (int32_t j = 0; j < pictures.tile_height; ++j) {
+            const int32_t r = png ? j : pictures.tile_height - 1 - j;
+            uint8_t* room = png ? unpacked.data() : reserve_output(out, stride);
             if (!room) {
                 written = false;
                 break;
             }
             uint8_t* row = pictures.packed ? room : unpacked.data();
             draw_cell_row(row, pictures, cells, world_size, r);
-            for (size_t i = 0; i < overlay_count; ++i) draw_overlay_row(row, pictures, overlays[i].picture, overlays[i].x, r);
-            if (!pictures.packed) store_pixel_row(room, row, width, header.bit_count, stride);
-            commit_output(out, stride);
+            for (size_t k = 0; k < overlay_count; ++k) draw_overlay_row(row, pictures, overlays[k].picture, overlays[k].x, r);
+            if (png) {
+                written = add_png_row(out, *png, row, pictures.packed) == 0;
+            } else {
+                if (!pictures.packed) store_pixel_row(room, row, width, header.bit_count, stride);
+                commit_output(out, stride);
+            }
         }
     }
+    if (png) return written ? finish_png(out, *png) : -1;
     return finish_bitmap_rows(out, written);
 }

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "bitmap/output.hpp"
+#include "bitmap/png.hpp"
 #include "bitmap/tile_sheet.hpp"
 
 constexpr int world_size = 256;            // tiles across and down
@@ -55,12 +56,13 @@ struct world_map_entry {
     size_t pc_bytes;                 // bytes read from the PC data file
     const int32_t* pc_chunk_table;   // the chunk layout of the PC file
     const char* default_output;
+    const char* default_png_output;  // with --png
 };
 
 // In drawing order: the surface, then the Underworld.
 inline constexpr world_map_entry world_maps[2] = {
-    {"BRIT.DAT", 52480, surface_chunk_table.data(), "zk.Britannia.bmp"},
-    {"UNDER.DAT", 65536, underworld_chunk_table.data(), "zk.Underworld.bmp"},
+    {"BRIT.DAT", 52480, surface_chunk_table.data(), "zk.Britannia.bmp", "zk.Britannia.png"},
+    {"UNDER.DAT", 65536, underworld_chunk_table.data(), "zk.Underworld.bmp", "zk.Underworld.png"},
 };
 
 struct moon_gate {
@@ -86,11 +88,13 @@ inline constexpr underworld_item underworld_items[4] = {
 };
 
 // Writes a 256 x 256-tile map from `map_data` (65536 bytes, chunked through `chunk_table`,
-// or row by row without one) as a BMP file with `header` and `palette`, drawn from
+// or row by row without one) as a BMP file with `header` and `palette` (or, with `png`, as a
+// PNG file of the same pixels through that writer), drawn from
 // `pictures` with the gates of `phase_mask` and, with `items`, the Underworld items.
 // Overlays replace their tile, or are drawn over it through the pictures' mask when they
-// have one. The rows are drawn bottom-up straight into the output buffer, so no image of
-// the whole map is ever held. 0, or -1 after the writer's line.
+// have one. The BMP rows are drawn bottom-up straight into the output buffer, so no image of
+// the whole map is ever held; the PNG rows top-down into the writer's scanlines, which the
+// compressor needs whole. 0, or -1 after the writer's line.
 int write_world_map(output_file& out, const bitmap_header& header, const palette_entry* palette,
                     const picture_rows& pictures, const uint8_t* map_data, const int32_t* chunk_table,
-                    unsigned phase_mask, bool items);
+                    unsigned phase_mask, bool items, png_writer* png = nullptr);

@@ -48,6 +48,7 @@ int draw_and_save_world_map(int index, const world_settings& settings, world_run
 {
     const bool surface = index == 0;
     const char* output = settings.outputs[index];
+    if (settings.common.png && output == world_maps[index].default_output) output = world_maps[index].default_png_output;
     const bitmap_image& image = run.image;
     bitmap_header header;
     int status = -1;
@@ -55,7 +56,8 @@ int draw_and_save_world_map(int index, const world_settings& settings, world_run
         std::printf("error: create bitmap header\n");
     } else if (open_output_file(run.output, output, settings.common.overwrite) == 0) {
         const int written = write_world_map(run.output, header, image.palette, run.pictures, run.map.data(), chunk_table,
-                                            surface ? settings.phase_mask : 0, !surface && settings.items);
+                                            surface ? settings.phase_mask : 0, !surface && settings.items,
+                                            settings.common.png ? &run.png : nullptr);
         status = finish_bitmap_file(run.output, output, written);
     }
     if (status < 0) std::printf("error: write bitmap file '%s'\n", output);

@@ -57,6 +57,7 @@ struct world_run {
     bitmap_image image;
     std::vector<uint8_t> map;  // 65536 bytes
     output_file output;
+    png_writer png;  // with --png
 };
 
 // Sets up a run for the tiles of `sheet`, through `mask` when it has pixels. 0, or -1 after

@@ -17,9 +17,9 @@ const option_table settlement_tables[] = {common_options, mask_options, x68k_dis
 const option_table world_tables[] = {common_options, mask_options, x68k_disk_options, world_options};
 
 const usage_text settlement_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
-                                             settlement_usage, closing_usage};
+                                             settlement_usage, closing_usage, png_usage};
 const usage_text world_usage_parts[] = {usage_without_data_path, x68k_disk_usage, shape_usage, mask_usage,
-                                        world_usage, closing_usage};
+                                        world_usage, closing_usage, png_usage};
 
 // Applies the edition's own option handed back by the shared walks. 0, or -1 for an option
 // that is in the tables but nobody applies.
