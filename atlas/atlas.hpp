@@ -18,6 +18,7 @@
 #include "bitmap/bitmap.hpp"
 
 struct output_file;
+struct png_writer;
 
 enum class map_kind { world, settlement };
 
@@ -78,9 +79,10 @@ struct pyramid_shape {
 };
 pyramid_shape pyramid_shape_of(uint32_t width, uint32_t height);
 
-// Writes the pyramid of `picture` into the folder `folder` (made here). 0, or -1 after an
-// error line naming the file that could not be written.
-int write_pyramid(const bitmap_image& picture, const std::string& folder, output_file& out);
+// Writes the pyramid of `picture` as PNG tiles into the folder `folder` (made here), through
+// `out` and `png`, which keep their buffers from map to map. 0, or -1 after an error line
+// naming the file that could not be written.
+int write_pyramid(const bitmap_image& picture, const std::string& folder, output_file& out, png_writer& png);
 
 // The file extension of the tiles.
 extern const char* const tile_extension;

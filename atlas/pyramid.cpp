@@ -14,6 +14,7 @@
 
 #include "atlas.hpp"
 #include "bitmap/output.hpp"
+#include "bitmap/png.hpp"
 
 namespace {
 
@@ -29,6 +30,7 @@ struct pyramid_level {
 struct pyramid_run {
     std::string folder;
     output_file* out = nullptr;
+    png_writer* png = nullptr;
     std::vector<pyramid_level> levels;  // levels[0] below the map, and so on
     bitmap_image tile;                  // reused for every tile
     std::vector<uint8_t> colour_rows;   // two map rows as blue, green, red
@@ -84,8 +86,7 @@ int write_tile(pyramid_run& run, int level, uint32_t column, uint32_t row)
     char name[64];
     std::snprintf(name, sizeof name, "/%d/%u_%u.%s", level, column, row, tile_extension);
     const std::string path = run.folder + name;
-    if (save_bitmap_file(*run.out, path.c_str(), run.tile, true) < 0) return -1;
-    return 0;
+    return save_png_file(*run.out, *run.png, path.c_str(), run.tile, true);
 }
 
 // Cuts `count` rows (from row `first` of a level `width` pixels wide, `bytes` per pixel,
@@ -141,7 +142,7 @@ int add_halved_row(pyramid_run& run, size_t index, const uint8_t* a, const uint8
 
 } // namespace
 
-const char* const tile_extension = "bmp";
+const char* const tile_extension = "png";
 
 pyramid_shape pyramid_shape_of(uint32_t width, uint32_t height)
 {
@@ -156,12 +157,13 @@ pyramid_shape pyramid_shape_of(uint32_t width, uint32_t height)
     return shape;
 }
 
-int write_pyramid(const bitmap_image& map, const std::string& folder, output_file& out)
+int write_pyramid(const bitmap_image& map, const std::string& folder, output_file& out, png_writer& png)
 {
     const pyramid_shape shape = pyramid_shape_of(map.width, map.height);
     pyramid_run run;
     run.folder = folder;
     run.out = &out;
+    run.png = &png;
     try {
         uint32_t width = map.width, height = map.height;
         for (int number = shape.top_level - 1; number >= shape.bottom_level; --number) {

@@ -15,6 +15,7 @@
 #include "atlas/atlas.hpp"
 #include "bitmap/command_line.hpp"
 #include "bitmap/output.hpp"
+#include "bitmap/png.hpp"
 
 namespace fs = std::filesystem;
 
@@ -129,6 +130,7 @@ int run(int argc, char** argv)
         }
     }
     output_file out;
+    png_writer png;
     int written = 0;
     bool failed = false;
     for (atlas_map& map : catalog.maps) {
@@ -141,7 +143,7 @@ int run(int argc, char** argv)
         map.width = picture.image.width;
         map.height = picture.image.height;
         const std::string folder = target + "/" + atlas_folder_name(catalog, map.folder) + "/" + map.stem + "_files";
-        if (write_pyramid(picture.image, folder, out) < 0) {
+        if (write_pyramid(picture.image, folder, out, png) < 0) {
             failed = true;
             break;
         }
