@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""zkatlas in headless Chromium: maps drawn by the mappers from the sample data, one damaged
-map and one map saved as PNG by Pillow; the index, deep links (pixels compared with the map
+"""zkatlas in headless Chromium: maps drawn by the mappers from the sample data (the X68000
+world maps as PNG), one damaged map and one map saved as PNG by Pillow; the index, deep links (pixels compared with the map
 files through Pillow), the cell readout, the grid and the address kept up to date.
 
 usage: check_atlas.py ZKATLAS HOLVIK GARVIK ESKVIK MAKE_SAMPLE_DATA [SCREENSHOT.png]
@@ -52,7 +52,7 @@ def main():
     pc, xdf = os.path.join(top, "sample/pc"), os.path.join(top, "sample/x68k/zk-britannia.xdf")
     maps = {"pc/world": [HOLVIK, "-g", "-i", "--ega", pc + "/TILES.16", pc],
             "pc/settlements": [GARVIK, "--ega", pc + "/TILES.16", pc],
-            "x68000/world": [ESKVIK, "-d", xdf]}
+            "x68000/world": [ESKVIK, "--png", "-d", xdf]}
     for folder, command in maps.items():
         os.makedirs(os.path.join(top, "maps", folder))
         check(run(command, os.path.join(top, "maps", folder)).returncode == 0, f"draw {folder}")
@@ -115,7 +115,7 @@ def main():
               str(browser.evaluate("location.hash")))
 
         # The same deep link on an 8192 x 8192 world map through its pyramid.
-        world = os.path.join(top, "maps/x68000/world/zk.Britannia.bmp")
+        world = os.path.join(top, "maps/x68000/world/zk.Britannia.png")
         check(Image.open(world).size == (8192, 8192), "the X68000 world map is 8192 x 8192")
         check(browser.open(atlas + "/03-maps_x68000_world/zk.Britannia.html#x=60&y=66&z=4", LOADED),
               "the world viewer opens")
