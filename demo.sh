@@ -12,6 +12,7 @@ need=()
 command -v g++ > /dev/null || need+=(g++)
 command -v cmake > /dev/null || need+=(cmake)
 command -v make > /dev/null || need+=(make)
+[ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
 command -v npm > /dev/null || need+=(npm)
 [ -f /usr/include/png.h ] || need+=(libpng-dev)
 if [ ${#need[@]} -gt 0 ]; then

@@ -601,7 +601,8 @@ TEST(Brevik, UsageText)
         "        -h|--hour NUM           specify hour (0-23)\n"
         "           --default            use default time and position\n"
         "           --overwrite          overwrite output files\n"
-        "        -?|--help               print usage\n";
+        "        -?|--help               print usage\n"
+        "           --png                write PNG files instead of BMP\n";
     scratch_dir run_dir;
     std::filesystem::create_symlink(brevik, run_dir / "b");
     struct usage_case {

@@ -255,10 +255,11 @@ TEST(Garvik, UsageAndCloseFailure)
     const program_run usage = run_program(garvik_program, {"-T", "-?", "--bad"}, out.path.string());
     EXPECT_EQ(usage.status, 1);
     const std::vector<std::string> lines = lines_of(usage.output);
-    ASSERT_EQ(lines.size(), 17u);
+    ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[0], "usage: " + garvik_program + " [options] [DATA-PATH]");
     EXPECT_EQ(lines[11], "        -n|--no-npcs            draw not NPCs");
-    EXPECT_EQ(lines[16], "read map data from current directory if not specified");
+    EXPECT_EQ(lines[16], "           --png                write PNG files instead of BMP");
+    EXPECT_EQ(lines[17], "read map data from current directory if not specified");
 
     // A full disk that shows only when the file is closed: one small file through /dev/full.
     bitmap_image tiny;

@@ -167,10 +167,11 @@ TEST(Holvik, CurrentDirectoryAndUsage)
     const program_run usage = run_program(holvik_program, {"-i", "--help", "-x"}, work.path.string());
     EXPECT_EQ(usage.status, 1);
     const std::vector<std::string> lines = lines_of(usage.output);
-    ASSERT_EQ(lines.size(), 15u);
+    ASSERT_EQ(lines.size(), 16u);
     EXPECT_EQ(lines[0], "usage: " + holvik_program + " [options] [DATA-PATH]");
     EXPECT_EQ(lines[7], "        -b|--brit  BRITANNIA-BMP    write britannia map to specified file");
-    EXPECT_EQ(lines[14], "read map data from current directory if not specified");
+    EXPECT_EQ(lines[14], "           --png                write PNG files instead of BMP");
+    EXPECT_EQ(lines[15], "read map data from current directory if not specified");
     EXPECT_EQ(run_program(holvik_program, {"-?"}, work.path.string()).output, usage.output);
 }
 

@@ -696,7 +696,8 @@ std::vector<std::string> settlement_usage(const char* name, const char* image)
             "        -p|--no-change-pose     not change NPCs' shape",
             "        -h|--hour NUM           specify hour (0-23)",
             "           --overwrite          overwrite output files",
-            "        -?|--help               print usage"};
+            "        -?|--help               print usage",
+            "           --png                write PNG files instead of BMP"};
 }
 
 std::vector<std::string> world_usage(const char* name, const char* image)
@@ -709,7 +710,8 @@ std::vector<std::string> world_usage(const char* name, const char* image)
                                "        -p|--phase NUM          draw moon gate of specified phase (1-8)",
                                "        -i|--items              draw items in underworld",
                                "           --overwrite          overwrite output files",
-                               "        -?|--help               print usage"});
+                               "        -?|--help               print usage",
+                               "           --png                write PNG files instead of BMP"});
     return lines;
 }
 
