@@ -172,6 +172,7 @@ int write_pyramid(const bitmap_image& map, const std::string& folder, output_fil
             run.levels.push_back({number, width, height, 0, 0, std::vector<uint8_t>(size_t{3} * width * tile_size)});
         }
         run.colour_rows.resize(size_t{6} * map.width);
+        run.tile.pixels.reserve(size_t{3} * tile_size * tile_size);  // no allocation per tile
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
