@@ -8,6 +8,7 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -151,7 +152,7 @@ int start_png(output_file& out, png_writer& png, uint32_t width, uint32_t height
     }
     try {
         png.scanlines.resize(line * height);
-        if (!png.compressor) png.compressor.reset(new png_compressor);
+        if (!png.compressor) png.compressor.reset(std::make_unique<png_compressor>().release());
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return -1;
