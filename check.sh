@@ -22,6 +22,9 @@ command -v man > /dev/null || need+=(man-db)
 # tests/fuzz/run.sh: clang with the libFuzzer runtime.
 command -v clang++ > /dev/null || need+=(clang)
 compgen -G '/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a' > /dev/null || need+=(libclang-rt-14-dev)
+[ -f /usr/include/png.h ] || need+=(libpng-dev)
+command -v npm > /dev/null || need+=(npm)
+[ -x /usr/bin/chromium ] || need+=(chromium)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo

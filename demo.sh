@@ -2,7 +2,8 @@
 # Builds the seven mappers, writes the sample data set into sample/ and draws its maps into
 # out/, one folder per edition: the world maps (all moon gates, the Underworld items) and the
 # 64 settlement levels at noon of the PC, X68000 and PC-98 editions, and the Apple II
-# settlement levels in each of the three renderings.
+# settlement levels in each of the three renderings. Then writes the atlas of all of them
+# into out/atlas/.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,6 +13,8 @@ command -v g++ > /dev/null || need+=(g++)
 command -v cmake > /dev/null || need+=(cmake)
 command -v make > /dev/null || need+=(make)
 [ -f /usr/include/libdeflate.h ] || need+=(libdeflate-dev)
+command -v npm > /dev/null || need+=(npm)
+[ -f /usr/include/png.h ] || need+=(libpng-dev)
 if [ ${#need[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
@@ -20,7 +23,7 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK_TESTS=OFF > /dev/null
-cmake --build build -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik make_sample_data
+cmake --build build -j "$(nproc)" --target holvik garvik eskvik felvik calvik dunvik brevik zkatlas make_sample_data
 
 build/tools/make_sample_data sample
 top=$(pwd)
@@ -50,3 +53,7 @@ disks=(-d1 "$apple2/zk-program.dsk" -d2 "$apple2/zk-castle.dsk" -d3 "$apple2/zk-
 draw apple2/colours "$bin/brevik" --overwrite "${disks[@]}"
 draw apple2/blurred "$bin/brevik" --overwrite -B "${disks[@]}"
 draw apple2/television "$bin/brevik" --overwrite -B -B "${disks[@]}"
+
+# The atlas of every map drawn, and where to open it.
+"$bin/zkatlas" --overwrite -o out/atlas out | grep -v '^ignored ' || true
+echo "open file://$top/out/atlas/index.html in a web browser"
