@@ -1046,7 +1046,8 @@ TEST(X68kPrograms, ImagesThatStillRead)
 
 // Every program reads every form of the sample disk (the generator's D88 and DIM are checked
 // against floptool in tests/tools) into the same console and files as its own image. The
-// world maps are drawn with the small coded shape bitmap: the settlement runs read the tiles.
+// world maps are drawn with the small coded shape bitmap; the settlement runs (townes and
+// keeps) read the tiles.
 TEST(X68kPrograms, EveryDiskFormGivesTheImagesMaps)
 {
     scratch_dir data;
@@ -1057,7 +1058,7 @@ TEST(X68kPrograms, EveryDiskFormGivesTheImagesMaps)
     for (const x68k_program* program : all_programs) {
         scratch_dir reference;
         std::vector<std::string> arguments = {"-d", sample_image(*program)};
-        if (program->world) arguments.insert(arguments.end(), {"-s", data / "shape.bmp"});
+        arguments.insert(arguments.end(), {program->world ? "-s" : "-T", program->world ? data / "shape.bmp" : "-K"});
         const program_run want = run_program(program->path, arguments, reference.path.string());
         ASSERT_EQ(want.status, 0);
         const std::vector<std::string> files = bmp_files_in(reference.path.string());
