@@ -11,15 +11,11 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include "program_support.hpp"
 
 namespace {
-
-constexpr uid_t user = 54321, other_user = 54322;  // ids no account here has
-constexpr gid_t shared_group = 54320;
 
 // The sample PC data, readable by every user.
 const std::string& data_dir()
@@ -36,13 +32,12 @@ const std::string& data_dir()
 std::string tiles16() { return data_dir() + "/TILES.16"; }
 
 // holvik drawing the surface map into `target` (the Underworld goes nowhere), as root or
-// as `user` in the shared group.
+// as user 54321 in group 54320 (ids no account here has).
 program_run draw_surface(const std::string& dir, const std::string& target, bool as_user = false)
 {
     std::vector<std::string> words = {"--overwrite", "--ega", tiles16(), "-b", target, "-u", "/dev/null", data_dir()};
     if (!as_user) return run_program(holvik_program, words, dir);
-    words.insert(words.begin(), {"--reuid=" + std::to_string(user), "--regid=" + std::to_string(shared_group),
-                                 "--groups=" + std::to_string(shared_group), holvik_program});
+    words.insert(words.begin(), {"--reuid=54321", "--regid=54320", "--groups=54320", holvik_program});
     return run_program("/usr/bin/setpriv", words, dir);
 }
 
@@ -56,7 +51,7 @@ const std::vector<uint8_t>& new_map()
     return map;
 }
 
-const std::vector<uint8_t> old_map = {'o', 'l', 'd', ' ', 'm', 'a', 'p'};
+const std::vector<uint8_t> old_map = {'o', 'l', 'd'};
 
 std::vector<std::string> names_in(const std::string& dir)
 {
@@ -66,185 +61,114 @@ std::vector<std::string> names_in(const std::string& dir)
     return names;
 }
 
-bool is_root() { return ::geteuid() == 0; }
-
-// A scratch folder that the test users can reach, with the sample data readable by them.
-struct shared_dir {
-    scratch_dir scratch;
-    std::string path;
-    shared_dir()
-    {
-        ::chmod(scratch.path.c_str(), 0755);
-        path = scratch / "maps";
-        std::filesystem::create_directory(path);
-    }
-};
-
-struct replacement_case {
-    const char* what;
-    std::function<void(const std::string& dir)> prepare;  // makes "map.bmp" (and more) in dir
-    bool as_user;
-    std::string console;                                  // the run's whole output
-    std::function<void(const std::string& dir)> check;
-    size_t names = 1;                                     // files in dir afterwards
-};
-
-void own(const std::string& path, uid_t owner, gid_t group, mode_t mode)
-{
-    ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
-    ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-}
-
-void expect_owner(const std::string& path, uid_t owner, gid_t group)
+std::string owner_of(const std::string& path)
 {
     struct stat status;
-    ASSERT_EQ(::stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_uid, owner);
-    EXPECT_EQ(status.st_gid, group);
-}
-
-TEST(Replacement, KeepsWhatTheUserHad)
-{
-    if (!is_root()) GTEST_SKIP() << "needs root: other users, ownership, bind mounts";
-    ASSERT_GT(new_map().size(), 8u << 20);
-    const std::string refused = "error: open 'map.bmp'\nerror: write bitmap file 'map.bmp'\n";
-    const std::vector<replacement_case> cases = {
-        {"another member's file in a shared folder stays theirs",
-         [](const std::string& dir) {
-             own(dir, 0, shared_group, 02775);
-             write_file(dir + "/map.bmp", old_map);
-             own(dir + "/map.bmp", other_user, shared_group, 0664);
-         },
-         true, "",
-         [](const std::string& dir) {
-             expect_owner(dir + "/map.bmp", other_user, shared_group);
-             EXPECT_TRUE(read_file(dir + "/map.bmp") == new_map());
-         }},
-        {"a file with another name: both names show the new map",
-         [](const std::string& dir) {
-             write_file(dir + "/map.bmp", old_map);
-             ASSERT_EQ(::link((dir + "/map.bmp").c_str(), (dir + "/other.bmp").c_str()), 0);
-         },
-         false, "",
-         [](const std::string& dir) { EXPECT_TRUE(read_file(dir + "/other.bmp") == new_map()); }, 2},
-        {"extended attributes and the ACL are kept",
-         [](const std::string& dir) {
-             write_file(dir + "/map.bmp", old_map);
-             ASSERT_EQ(::setxattr((dir + "/map.bmp").c_str(), "user.zk", "note", 4, 0), 0);
-             ASSERT_EQ(std::system(("setfacl -m u:" + std::to_string(user) + ":r '" + dir + "/map.bmp'").c_str()), 0);
-         },
-         false, "",
-         [](const std::string& dir) {
-             char value[8] = {};
-             EXPECT_EQ(::getxattr((dir + "/map.bmp").c_str(), "user.zk", value, sizeof value), 4);
-             EXPECT_STREQ(value, "note");
-             EXPECT_GT(::getxattr((dir + "/map.bmp").c_str(), "system.posix_acl_access", nullptr, 0), 0);
-         }},
-        {"another user's writable file in a sticky folder is written into",
-         [](const std::string& dir) {
-             own(dir, 0, 0, 01777);
-             write_file(dir + "/map.bmp", old_map);
-             own(dir + "/map.bmp", other_user, other_user, 0666);
-         },
-         true, "",
-         [](const std::string& dir) {
-             expect_owner(dir + "/map.bmp", other_user, other_user);
-             EXPECT_TRUE(read_file(dir + "/map.bmp") == new_map());
-         }},
-        {"a file the user may not write is refused",
-         [](const std::string& dir) {
-             own(dir, user, shared_group, 0755);
-             write_file(dir + "/map.bmp", old_map);
-             own(dir + "/map.bmp", user, shared_group, 0444);
-         },
-         true, refused, [](const std::string&) {}},
-        {"root's file in the user's folder is refused",
-         [](const std::string& dir) {
-             own(dir, user, shared_group, 0755);
-             write_file(dir + "/map.bmp", old_map);
-         },
-         true, refused, [](const std::string&) {}},
-    };
-    for (const replacement_case& c : cases) {
-        SCOPED_TRACE(c.what);
-        shared_dir dir;
-        c.prepare(dir.path);
-        const program_run run = draw_surface(dir.path, "map.bmp", c.as_user);
-        EXPECT_EQ(run.output, c.console);
-        EXPECT_EQ(run.status, c.console.empty() ? 0 : 1);
-        if (!c.console.empty()) {
-            EXPECT_TRUE(read_file(dir.path + "/map.bmp") == old_map);
-        }
-        c.check(dir.path);
-        EXPECT_EQ(names_in(dir.path).size(), c.names);  // no new file left behind
-    }
+    return ::stat(path.c_str(), &status) == 0 ? std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid) : "";
 }
 
 // A mount that ends with the test, however it ends.
 struct mounted {
     std::string at;
-    bool done = false;
-    mounted(const std::string& source, const std::string& target, const char* type, unsigned long flags,
-            const std::string& options)
-        : at(target), done(::mount(source.c_str(), target.c_str(), type, flags, options.c_str()) == 0)
+    bool done;
+    mounted(const std::string& source, const std::string& target, const char* type, unsigned long flags, const char* options)
+        : at(target), done(::mount(source.c_str(), target.c_str(), type, flags, options) == 0)
     {
     }
     ~mounted() { release(); }
-    void release()
-    {
-        if (done) ::umount(at.c_str());
-        done = false;
-    }
+    void release() { done = done && ::umount(at.c_str()) != 0; }
 };
+
+TEST(Replacement, KeepsWhatTheUserHad)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: other users and ownership";
+    ASSERT_GT(new_map().size(), 8u << 20);
+    // Made by root in the folder with an earlier "map.bmp"; users 54321 (who runs holvik) and
+    // 54322 share group 54320.
+    struct replacement_case {
+        const char* what;
+        const char* prepare;
+        bool as_user;
+        bool refused;
+        const char* owner;  // of map.bmp afterwards
+    };
+    const replacement_case cases[] = {
+        {"another member's file in a shared folder stays theirs",
+         "chown 0:54320 . && chmod 2775 . && chown 54322:54320 map.bmp && chmod 664 map.bmp", true, false, "54322:54320"},
+        {"a file with another name: both names show the new map", "ln map.bmp other.bmp", false, false, "0:0"},
+        {"extended attributes and the ACL are kept", "setfacl -m u:54321:r map.bmp", false, false, "0:0"},
+        {"another user's writable file in a sticky folder is written into",
+         "chmod 1777 . && chown 54322:54322 map.bmp && chmod 666 map.bmp", true, false, "54322:54322"},
+        {"a file the user may not write is refused", "chown 54321 . map.bmp && chmod 444 map.bmp", true, true, "54321:0"},
+        {"root's file in the user's folder is refused", "chown 54321 .", true, true, "0:0"},
+    };
+    for (const replacement_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        scratch_dir scratch;
+        ::chmod(scratch.path.c_str(), 0755);
+        const std::string dir = scratch / "maps", map = dir + "/map.bmp";
+        std::filesystem::create_directory(dir);
+        write_file(map, old_map);
+        ASSERT_EQ(::setxattr(map.c_str(), "user.zk", "note", 4, 0), 0);
+        ASSERT_EQ(run_program("/bin/sh", {"-c", c.prepare}, dir).status, 0);
+        const ssize_t acl = ::getxattr(map.c_str(), "system.posix_acl_access", nullptr, 0);
+        const program_run run = draw_surface(dir, "map.bmp", c.as_user);
+        EXPECT_EQ(run.output, c.refused ? "error: open 'map.bmp'\nerror: write bitmap file 'map.bmp'\n" : "");
+        EXPECT_EQ(run.status, c.refused ? 1 : 0);
+        EXPECT_TRUE(read_file(map) == (c.refused ? old_map : new_map()));
+        EXPECT_EQ(owner_of(map), c.owner);
+        char note[8] = {};
+        EXPECT_EQ(::getxattr(map.c_str(), "user.zk", note, sizeof note), 4);
+        EXPECT_EQ(::getxattr(map.c_str(), "system.posix_acl_access", nullptr, 0), acl);
+        const bool linked = std::filesystem::exists(dir + "/other.bmp");
+        EXPECT_EQ(names_in(dir).size(), linked ? 2u : 1u);  // no new file left behind
+        EXPECT_TRUE(!linked || read_file(dir + "/other.bmp") == new_map());
+    }
+}
 
 TEST(Replacement, FullFileSystemsAndRefusedRenames)
 {
-    if (!is_root()) GTEST_SKIP() << "needs root: mounts";
-    shared_dir dir;
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: mounts";
+    scratch_dir scratch;
+    const std::string dir = scratch.path.string(), small = dir + "/small", tiny = dir + "/tiny";
+    std::filesystem::create_directory(small);
+    std::filesystem::create_directory(tiny);
 
     // No inode left for the new file: the earlier map stays whole.
-    const std::string small = dir.path + "/small";
-    std::filesystem::create_directory(small);
     mounted small_fs("zk-test", small, "tmpfs", 0, "size=64m,nr_inodes=8");
     if (!small_fs.done) GTEST_SKIP() << "tmpfs cannot be mounted here";
-    write_file(small + "/map.bmp", new_map());
+    write_file(small + "/map.bmp", old_map);
     for (int n = 0; std::FILE* filler = std::fopen((small + "/f" + std::to_string(n)).c_str(), "w"); ++n) std::fclose(filler);
     program_run run = draw_surface(small, "map.bmp");
     EXPECT_EQ(run.output, "error: open 'map.bmp'\nerror: write bitmap file 'map.bmp'\n");
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(read_file(small + "/map.bmp") == new_map());
+    EXPECT_TRUE(read_file(small + "/map.bmp") == old_map);
     small_fs.release();
 
     // A file mounted over another (its rename is refused) is written into.
-    write_file(dir.path + "/map.bmp", old_map);
-    write_file(dir.path + "/source.bmp", old_map);
-    mounted bound(dir.path + "/source.bmp", dir.path + "/map.bmp", nullptr, MS_BIND, "");
-    ASSERT_TRUE(bound.done);
-    run = draw_surface(dir.path, "map.bmp");
+    write_file(dir + "/map.bmp", old_map);
+    write_file(dir + "/source.bmp", old_map);
+    mounted bound(dir + "/source.bmp", dir + "/map.bmp", nullptr, MS_BIND, "");
+    run = draw_surface(dir, "map.bmp");
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(run.status, 0);
     bound.release();
-    EXPECT_TRUE(read_file(dir.path + "/source.bmp") == new_map());
+    EXPECT_TRUE(read_file(dir + "/source.bmp") == new_map());
 
     // The same from a file system too small for the map: the copy fails, and the complete
     // new map is kept beside the target and named.
-    const std::string tiny = dir.path + "/tiny";
-    std::filesystem::create_directory(tiny);
     mounted tiny_fs("zk-test", tiny, "tmpfs", 0, "size=1m");
-    ASSERT_TRUE(tiny_fs.done);
     write_file(tiny + "/source.bmp", old_map);
-    mounted tiny_bound(tiny + "/source.bmp", dir.path + "/map.bmp", nullptr, MS_BIND, "");
-    ASSERT_TRUE(tiny_bound.done);
-    run = draw_surface(dir.path, "map.bmp");
+    mounted tiny_bound(tiny + "/source.bmp", dir + "/map.bmp", nullptr, MS_BIND, "");
+    ASSERT_TRUE(tiny_fs.done && tiny_bound.done);
+    run = draw_surface(dir, "map.bmp");
     tiny_bound.release();
-    tiny_fs.release();
     EXPECT_EQ(run.status, 1);
     const std::string kept_line = "error: the new map is kept as '";
     ASSERT_EQ(run.output.compare(0, kept_line.size(), kept_line), 0) << run.output;
-    const std::string kept = run.output.substr(kept_line.size(), run.output.find('\'', kept_line.size()) - kept_line.size());
-    EXPECT_EQ(run.output.substr(run.output.find('\n') + 1),
-              "error: write bitmap 'map.bmp'\nerror: write bitmap file 'map.bmp'\n");
-    EXPECT_TRUE(read_file(dir.path + "/" + kept) == new_map());
+    const size_t name_end = run.output.find('\'', kept_line.size());
+    EXPECT_EQ(run.output.substr(name_end), "'\nerror: write bitmap 'map.bmp'\nerror: write bitmap file 'map.bmp'\n");
+    EXPECT_TRUE(read_file(dir + "/" + run.output.substr(kept_line.size(), name_end - kept_line.size())) == new_map());
 }
 
 TEST(Replacement, EmptyNameFailsBeforeAnyWork)
