@@ -12,6 +12,7 @@
 
 #include "sample_data.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -239,7 +240,7 @@ std::vector<uint8_t> woz_image(const std::vector<uint8_t>& blocks, int version)
 // 2MG: a 64-byte header, then the sectors; format 0 for the DOS order, 1 for ProDOS.
 std::vector<uint8_t> two_img_image(const std::vector<uint8_t>& sectors, uint32_t format)
 {
-    std::vector<uint8_t> out(64);
+    std::vector<uint8_t> out(64 + sectors.size());
     const char head[] = "2IMGZKSD";
     for (size_t k = 0; k < 8; ++k)
         out[k] = uint8_t(head[k]);
@@ -249,7 +250,7 @@ std::vector<uint8_t> two_img_image(const std::vector<uint8_t>& sectors, uint32_t
     put_le32(out, 20, format == 1 ? uint32_t(disk_size / 512) : 0);
     put_le32(out, 24, 64);
     put_le32(out, 28, uint32_t(sectors.size()));
-    out.insert(out.end(), sectors.begin(), sectors.end());
+    std::copy(sectors.begin(), sectors.end(), out.begin() + 64);
     return out;
 }
 
