@@ -413,6 +413,9 @@ int open_output_file(output_file& out, const char* path, bool overwrite)
         return 0;
     }
     out.how = !exists || (single && keep_identity(fd, out.target_fd, target)) ? replacement::by_rename : replacement::by_copy;
+    // The earlier file is let go before the rename, so that the rename frees it (a refused
+    // rename opens it again for the copy).
+    if (out.how == replacement::by_rename) close_target(out);
     out.stream = ::fdopen(fd, "wb");
     if (!out.stream) {
         ::close(fd);
