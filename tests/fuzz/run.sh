@@ -23,7 +23,7 @@ mapfile -t harnesses < <(cmake --build "$build" --target help | sed -n 's/^\.\.\
 cmake --build "$build" -j "$(nproc)" --target make_sample_data "${harnesses[@]}" > "$build/fuzz-build.log" 2>&1 ||
   { tail -n 30 "$build/fuzz-build.log"; exit 1; }
 
-# The sample data, and small BMP files of each bit count when ImageMagick is there.
+# The sample data, and small BMP files of each bit count and PNG files when ImageMagick is there.
 samples=$work/sample
 rm -rf "$samples"
 "$build/tools/make_sample_data" "$samples" > /dev/null
@@ -33,6 +33,9 @@ if command -v convert > /dev/null; then
   convert -size 16x8 plasma:fractal -seed 1 -colors 16 -type palette -compress none BMP3:"$samples/bmp/4bit.bmp"
   convert -size 16x8 plasma:fractal -seed 2 -colors 200 -type palette -compress none BMP3:"$samples/bmp/8bit.bmp"
   convert -size 15x7 plasma:fractal -seed 3 -type truecolor -compress none BMP3:"$samples/bmp/24bit.bmp"
+  mkdir -p "$samples/png"
+  convert "$samples/bmp/4bit.bmp" PNG8:"$samples/png/indexed.png"
+  convert "$samples/bmp/24bit.bmp" PNG24:"$samples/png/rgb.png"
 fi
 
 # A line: name, runs, runs per second of time and of processor time, coverage, findings.
