@@ -1,6 +1,7 @@
 // libFuzzer harness for the WOZ decoder (build lines in container_fuzz.hpp). The input is
 // the file; bytes 8-11 are zeroed unless byte 0 is odd, so that the CRC32 check does not
 // stop every input.
+// Fuzz seeds: apple2-formats/*.woz
 #include <algorithm>
 
 #include "container_fuzz.hpp"

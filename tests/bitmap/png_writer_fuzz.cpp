@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             status = add_png_row(out, png, image.pixels.data() + stride * y, image.stored_form);
         if (status == 0) status = finish_png(out, png);
     }
-    const bool writable = image.bit_count == 1 || image.bit_count == 4 || image.bit_count == 8 ||
-                          image.bit_count == 16 || image.bit_count == 24 || image.bit_count == 32;
-    if (writable && status != 0) __builtin_trap();  // checked images are written
+    const bool writable = image.width > 0 && image.height > 0 && (image.bit_count == 1 || image.bit_count == 4 || image.bit_count == 8 ||
+                          image.bit_count == 16 || image.bit_count == 24 || image.bit_count == 32);
+    if (writable && status != 0) __builtin_trap();  // checked images of pixels are written
     return 0;
 }
