@@ -204,7 +204,12 @@ bool decode_data_field(const uint8_t* n, uint8_t* out)
 void decode_track(const uint8_t* n, size_t size, size_t track, apple2_disk& disk)
 {
     uint8_t* out = disk.sectors.data() + track_bytes * track;
-    for (size_t i = 0; i + 3 + 2 * address_field_values <= size; ++i) {
+    const size_t last = size < 3 + 2 * address_field_values ? 0 : size - 3 - 2 * address_field_values + 1;
+    for (size_t i = 0; i < last; ++i) {
+        // The scan skips to the next prolog's first nibble, so that sync runs cost little.
+        const void* prolog = std::memchr(n + i, address_prolog[0], last - i);
+        if (!prolog) break;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(prolog) - n);
         if (!has_field(n, i, size, address_prolog)) continue;
         uint8_t v[address_field_values];
         for (size_t k = 0; k < address_field_values; ++k)

@@ -18,12 +18,20 @@ inline void read_decoded_disk(const std::vector<uint8_t>& file, int (*decode)(co
 {
     static const bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;  // the readers' lines
     (void)quiet;
-    apple2_disk disk;
+    // Kept from run to run, as by a program that reads many disks: only their first
+    // allocation costs page faults.
+    static apple2_disk disk;
+    static std::vector<uint8_t> map(16384), npcs(9 * 768);
+    static std::vector<uint8_t> shapes(apple_shapes_bytes);
     disk.name = "fuzz";
+    disk.order = sector_order_po;
+    disk.decoded = false;
+    disk.unreadable.reset();
     if (decode(file, disk) < 0) return;
-    std::vector<uint8_t> map(16384), npcs(9 * 768);
     read_map_tracks(disk, map.data(), map.size());
     read_npc_track(disk, npcs.data(), 9);
-    tile_sheet sheet;
-    load_apple_tiles(disk, sheet, shape_type::normal, false);
+    // The tile loader's reading (the decoding of the shapes read is the same for every disk).
+    prodos_volume volume;
+    if (open_volume(volume, disk) == 0) read_file(volume, "SHAPES", shapes.data(), shapes.size());
+    close_volume(volume);
 }

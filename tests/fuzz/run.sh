@@ -4,14 +4,15 @@
 # build folder and seeded with the sample data and the harness's own seed. Ends with one line
 # per harness; exits 1 when any harness found something (its input is kept under findings/).
 #
-# Usage: tests/fuzz/run.sh SECONDS [BUILD_FOLDER]      (default: build-fuzz at the top)
+# Usage: tests/fuzz/run.sh SECONDS [BUILD_FOLDER [HARNESS...]]   (default: build-fuzz at the top;
+#        every harness)
 #
 # Seeds: the harness's own (written when ZK_FUZZ_SEED names a file, see fuzz_support.hpp),
 # and the sample files named on a line "// Fuzz seeds: GLOB ..." of the harness's source,
 # relative to the sample data folder; without that line, every sample file. A line
 # "// Fuzz options: ..." adds libFuzzer options (such as -max_len=N) to the harness's runs.
 set -euo pipefail
-seconds=${1:?usage: tests/fuzz/run.sh SECONDS [BUILD_FOLDER]}
+seconds=${1:?usage: tests/fuzz/run.sh SECONDS [BUILD_FOLDER [HARNESS...]]}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(mkdir -p "${2:-$top/build-fuzz}" && cd "${2:-$top/build-fuzz}" && pwd)
 work=$build/fuzz
@@ -19,11 +20,12 @@ work=$build/fuzz
 cmake -S "$top" -B "$build" -G "Unix Makefiles" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DZK_FUZZ=ON -DZK_TESTS=ON > /dev/null
 mapfile -t harnesses < <(cmake --build "$build" --target help | sed -n 's/^\.\.\. \([A-Za-z0-9_]*_fuzz\)$/\1/p' | sort)
+[ $# -le 2 ] || harnesses=("${@:3}")
 [ ${#harnesses[@]} -gt 0 ] || { echo "no harness found"; exit 1; }
 cmake --build "$build" -j "$(nproc)" --target make_sample_data "${harnesses[@]}" > "$build/fuzz-build.log" 2>&1 ||
   { tail -n 30 "$build/fuzz-build.log"; exit 1; }
 
-# The sample data, and small BMP files of each bit count when ImageMagick is there.
+# The sample data, and small BMP files of each bit count and PNG files when ImageMagick is there.
 samples=$work/sample
 rm -rf "$samples"
 "$build/tools/make_sample_data" "$samples" > /dev/null
@@ -33,6 +35,9 @@ if command -v convert > /dev/null; then
   convert -size 16x8 plasma:fractal -seed 1 -colors 16 -type palette -compress none BMP3:"$samples/bmp/4bit.bmp"
   convert -size 16x8 plasma:fractal -seed 2 -colors 200 -type palette -compress none BMP3:"$samples/bmp/8bit.bmp"
   convert -size 15x7 plasma:fractal -seed 3 -type truecolor -compress none BMP3:"$samples/bmp/24bit.bmp"
+  mkdir -p "$samples/png"
+  convert "$samples/bmp/4bit.bmp" PNG8:"$samples/png/indexed.png"
+  convert "$samples/bmp/24bit.bmp" PNG24:"$samples/png/rgb.png"
 fi
 
 # A line: name, runs, runs per second of time and of processor time, coverage, findings.
