@@ -93,19 +93,15 @@ void convert_row(uint8_t* dst, const uint8_t* src, uint32_t width, uint32_t bit_
         }
         break;
     case 24:
-        for (uint32_t x = 0; x < width; ++x, src += 3, dst += 3) {
+    case 32: {
+        const unsigned step = bit_count / 8;  // the fourth byte of a 32-bit pixel is unused
+        for (uint32_t x = 0; x < width; ++x, src += step, dst += 3) {
             dst[0] = src[2];
             dst[1] = src[1];
             dst[2] = src[0];
         }
         break;
-    case 32:
-        for (uint32_t x = 0; x < width; ++x, src += 4, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
-        break;
+    }
     default:
         if (stored_form)
             std::memcpy(dst, src, row_bytes);

@@ -153,6 +153,15 @@ bool starts_compressed(const uint8_t* head, size_t size, size_t decoded)
            (head[lzw_header_bytes + 1] & 1) != 0;
 }
 
+// Whether a file `length` bytes long (-1: unknown) that begins with `head` is a compressed
+// tile file of `decoded` bytes: not the decoded size itself, no longer than it can compress
+// to, and starting as such a file does.
+bool holds_compressed(long long length, const uint8_t* head, size_t size, size_t decoded)
+{
+    return length >= 0 && length != static_cast<long long>(decoded) &&
+           static_cast<unsigned long long>(length) < largest_compressed(decoded) && starts_compressed(head, size, decoded);
+}
+
 // Reads the tile file at `path` for `format` into `file`: a file of exactly the format's
 // decoded size as it stands; a compressed file of that format whole, decoded; any other
 // file up to the decoded size (a longer decoded file has a tail nobody reads). A CGA run
@@ -188,13 +197,10 @@ int read_tile_file(const char* path, const pc_tile_format& format, std::vector<u
     }
     // The file's length: known from the file system, or when it was read whole.
     const long long actual = length >= 0 ? length : file.size() < limit ? static_cast<long long>(file.size()) : -1;
-    const bool compressed = actual >= 0 && actual != static_cast<long long>(format.file_bytes) &&
-                            static_cast<unsigned long long>(actual) < limit &&
-                            starts_compressed(file.data(), file.size(), format.file_bytes);
+    const bool compressed = holds_compressed(actual, file.data(), file.size(), format.file_bytes);
     if (&format == &cga_format && actual != static_cast<long long>(format.file_bytes) &&
         (actual == static_cast<long long>(ega_format.file_bytes) ||
-         (actual >= 0 && static_cast<unsigned long long>(actual) < largest_compressed(ega_format.file_bytes) &&
-          starts_compressed(file.data(), file.size(), ega_format.file_bytes)))) {
+         holds_compressed(actual, file.data(), file.size(), ega_format.file_bytes))) {
         std::printf("error: '%s' holds EGA tiles (use --ega)\n", path);
         return -1;
     }
