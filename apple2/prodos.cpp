@@ -232,7 +232,10 @@ int open_volume(prodos_volume& volume, const char* image_name, int order)
 
 int open_volume(prodos_volume& volume, const apple2_disk& disk)
 {
+    // A volume opened again keeps its image buffer: a reader of many disks allocates it once.
+    std::vector<uint8_t> buffer = std::move(volume.image);
     close_volume(volume);
+    volume.image = std::move(buffer);
     const char* image_name = disk.name;
     if (disk.decoded) {
         // A decoded container: its sectors are the image.
@@ -240,8 +243,13 @@ int open_volume(prodos_volume& volume, const apple2_disk& disk)
             std::printf("read error '%s'\n", image_name);
             return -1;
         }
-        volume.image.assign(disk.sectors.begin(), disk.sectors.begin() + static_cast<std::ptrdiff_t>(
-                                                      std::min(disk.sectors.size(), max_image_bytes)));
+        try {
+            volume.image.assign(disk.sectors.begin(), disk.sectors.begin() + static_cast<std::ptrdiff_t>(
+                                                          std::min(disk.sectors.size(), max_image_bytes)));
+        } catch (const std::bad_alloc&) {
+            std::printf("memory exhaust!\n");
+            return -1;
+        }
     } else {
         std::FILE* stream = std::fopen(image_name, "rb");
         if (!stream) {
@@ -250,10 +258,7 @@ int open_volume(prodos_volume& volume, const apple2_disk& disk)
         }
         const int loaded = load_image(stream, image_name, volume.image);
         std::fclose(stream);
-        if (loaded < 0) {
-            close_volume(volume);
-            return -1;
-        }
+        if (loaded < 0) return -1;
     }
     volume.sector_table = sector_table_of(disk.order);
     volume.limits.index_blocks_left = volume.image.size() / block_bytes;
@@ -262,7 +267,6 @@ int open_volume(prodos_volume& volume, const apple2_disk& disk)
     if (!volume.directory) {
         std::printf("can't get dir block $%04X\n", static_cast<unsigned>(volume_directory_block));
         std::printf("can't get catalog '%s'\n", image_name);
-        close_volume(volume);
         return -1;
     }
     const header_fields* header = header_of(volume.directory->entries[0]);

@@ -161,7 +161,8 @@ struct prodos_volume {
 };
 
 // Reads the image (at most max_image_bytes of it), its directory tree and its index
-// blocks. 0 or -1; the caller calls close_volume either way.
+// blocks. 0 or -1; the caller calls close_volume either way. A volume opened again keeps
+// its image buffer.
 int open_volume(prodos_volume& volume, const char* image_name, int order);
 // The same for a disk made ready by the container layer: a decoded disk's sectors are
 // taken as the image, a raw one is read from its file.

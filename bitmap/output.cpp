@@ -134,7 +134,9 @@ int create_new_file(output_file& out)
     const std::string directory = directory_prefix(out.target);
     int fd = ::open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0) {
-        if (::access(descriptor_path(fd).c_str(), F_OK) == 0) return fd;
+        // Once seen, the link through /proc stays (asked once a process).
+        static bool linkable = false;
+        if (linkable || ::access(descriptor_path(fd).c_str(), F_OK) == 0) return linkable = true, fd;
         ::close(fd);  // no way to give it a name later
     } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return -1;
@@ -239,10 +241,14 @@ void close_target(output_file& out)
 // by creating it.
 std::FILE* open_in_place(output_file& out)
 {
-    if (out.target_fd < 0) return std::fopen(out.target.c_str(), "wb");
-    if (::ftruncate(out.target_fd, 0) != 0) return nullptr;
-    std::FILE* stream = ::fdopen(out.target_fd, "wb");
-    if (stream) out.target_fd = -1;
+    std::FILE* stream = nullptr;
+    if (out.target_fd < 0) {
+        stream = std::fopen(out.target.c_str(), "wb");
+    } else if (::ftruncate(out.target_fd, 0) == 0) {
+        stream = ::fdopen(out.target_fd, "wb");
+        if (stream) out.target_fd = -1;
+    }
+    if (stream) std::setvbuf(stream, nullptr, _IONBF, 0);
     return stream;
 }
 
@@ -417,6 +423,7 @@ int open_output_file(output_file& out, const char* path, bool overwrite)
     // rename opens it again for the copy).
     if (out.how == replacement::by_rename) close_target(out);
     out.stream = ::fdopen(fd, "wb");
+    if (out.stream) std::setvbuf(out.stream, nullptr, _IONBF, 0);
     if (!out.stream) {
         ::close(fd);
         remove_new_file(out);

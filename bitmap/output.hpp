@@ -41,10 +41,10 @@ struct output_file {
     bool failed = false;           // a write failed
 };
 
-// Bytes handed to the stream at a time. Pieces are whole multiples of the stream's own
-// buffer (counted from the start of the file), so the stream passes them straight on in one
-// write each; only the tail of a file stays in the stream's buffer until it is closed.
-constexpr size_t output_piece_bytes = size_t{1} << 18;
+// Bytes handed on at a time: a map of up to this size reaches its file in one write. The
+// streams of files opened here are unbuffered, so that each piece is one write of whole
+// blocks (counted from the start of the file), which the file system stores in large pages.
+constexpr size_t output_piece_bytes = size_t{1} << 20;
 constexpr size_t output_block_bytes = 4096;
 
 // Asks before replacing an existing `path` unless `overwrite` is set, then creates the file

@@ -38,7 +38,7 @@ constexpr uint8_t filter_none = 0;
 
 constexpr int compression_level = 6;
 constexpr uint32_t max_png_size = 0x7FFFFFFF;  // width and height, and chunk lengths
-constexpr size_t idat_piece_bytes = output_piece_bytes - output_block_bytes - chunk_framing;
+constexpr size_t idat_piece_bytes = (size_t{1} << 18) - output_block_bytes - chunk_framing;
 
 void put_u32_be(uint8_t* p, uint32_t value)
 {

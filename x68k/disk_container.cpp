@@ -346,17 +346,21 @@ int read_disk_file(const disk_image& disk, const char* name, uint8_t* buffer, in
     return read_folder_file(disk.folder, name, buffer, buffer_size);
 }
 
-int read_file_from_image(const char* image_path, const char* name, uint8_t* buffer, int buffer_size,
-                         int header_size)
+int open_disk_once(disk_image& disk, const char* path, int header_size)
 {
-    disk_image disk;
-    if (open_disk_image(disk, image_path, header_size) < 0) {
-        std::printf("error: read disk image '%s'\n", image_path);
+    if (!disk.folder.empty() || !disk.image.image_data.empty()) return 0;
+    if (open_disk_image(disk, path, header_size) < 0) {
+        std::printf("error: read disk image '%s'\n", path);
         return -1;
     }
-    const int status = read_disk_file(disk, name, buffer, buffer_size);
-    close_disk_image(disk);
-    if (status < 0) {
+    return 0;
+}
+
+int read_file_from_image(disk_image& disk, const char* image_path, const char* name, uint8_t* buffer,
+                         int buffer_size, int header_size)
+{
+    if (open_disk_once(disk, image_path, header_size) < 0) return -1;
+    if (read_disk_file(disk, name, buffer, buffer_size) < 0) {
         std::printf("error: read disk image '%s/%s'\n", image_path, name);
         return -1;
     }

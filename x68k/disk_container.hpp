@@ -51,10 +51,15 @@ void close_disk_image(disk_image& disk);
 // cannot be read "read error '%s'". 0 or -1.
 int read_disk_file(const disk_image& disk, const char* name, uint8_t* buffer, int buffer_size);
 
-// Opens the disk, reads `name` and closes the disk again. 0 or -1, adding "error: read disk
-// image '%s'" or "error: read disk image '%s/%s'" to the lines above.
-int read_file_from_image(const char* image_path, const char* name, uint8_t* buffer, int buffer_size,
-                         int header_size);
+// Opens the disk at `path` into `disk` unless it is open already, so that a run reads its
+// image once. 0, or -1 after open_disk_image's lines and "error: read disk image '%s'".
+int open_disk_once(disk_image& disk, const char* path, int header_size);
+// Reads `name` from the disk at `image_path`, opened into `disk` first unless it is open
+// already (a caller reading several files keeps the record, and the image is read once).
+// 0 or -1, adding "error: read disk image '%s'" or "error: read disk image '%s/%s'" to the
+// lines above.
+int read_file_from_image(disk_image& disk, const char* image_path, const char* name, uint8_t* buffer,
+                         int buffer_size, int header_size);
 
 // The decoders. Each recognises its form (is_*), then turns a file it recognised into the
 // disk's sectors in order with the row of the geometry table they fill. decode_* give 0, or

@@ -36,19 +36,21 @@ int apply_x68k_option(const parsed_argument& option, const char*& image)
 
 // Reads a file of the image into `buffer`, zeroed first so that a short file's tail reads
 // as zeros and never as the data of an earlier file.
-int read_image_data(const x68k_build& build, const char* image, const char* name, std::vector<uint8_t>& buffer)
+// The disk is opened at the first file and kept open for the others.
+int read_image_data(const x68k_build& build, disk_image& disk, const char* image, const char* name,
+                    std::vector<uint8_t>& buffer)
 {
     std::fill(buffer.begin(), buffer.end(), 0);
-    return read_file_from_image(image, name, buffer.data(), static_cast<int>(buffer.size()), build.header_size);
+    return read_file_from_image(disk, image, name, buffer.data(), static_cast<int>(buffer.size()), build.header_size);
 }
 
 } // namespace
 
-int load_x68k_tile_source(const x68k_build& build, const char* image, const tile_source_settings& settings,
-                          tile_sheet& sheet, tile_sheet& mask, rand15_state& random)
+int load_x68k_tile_source(const x68k_build& build, disk_image& disk, const char* image,
+                          const tile_source_settings& settings, tile_sheet& sheet, tile_sheet& mask, rand15_state& random)
 {
     if (!settings.use_bitmaps) {
-        if (load_x68k_tiles(image, build.header_size, sheet, settings.no_mask ? nullptr : &mask, settings.type,
+        if (load_x68k_tiles(disk, image, build.header_size, sheet, settings.no_mask ? nullptr : &mask, settings.type,
                             settings.no_remake_water, build.mirror_rows, random) < 0) {
             std::printf("error: read shape '%s'\n", image);
             return -1;
@@ -83,17 +85,18 @@ int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv)
 
     rand15_state random;
     tile_sheet sheet, mask;
-    if (load_x68k_tile_source(build, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
+    disk_image disk;  // read once, for the tiles and the data files
+    if (load_x68k_tile_source(build, disk, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
     settlement_run run;
     if (start_settlement_run(run, settings, sheet, &mask, npc_block_bytes, true) < 0) return 1;
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.groups & (1u << group))) continue;
         const settlement_group& files = settlement_groups[group];
-        if (read_image_data(build, image, files.map_file, run.map_data) < 0) {
+        if (read_image_data(build, disk, image, files.map_file, run.map_data) < 0) {
             std::printf("error: read map data '%s/%s'\n", image, files.map_file);
             return 1;
         }
-        if (read_image_data(build, image, files.npc_file, run.npc_data) < 0) {
+        if (read_image_data(build, disk, image, files.npc_file, run.npc_data) < 0) {
             std::printf("error: read npc data '%s/%s'\n", image, files.npc_file);
             return 1;
         }
@@ -118,12 +121,13 @@ int run_x68k_world_mapper(const x68k_build& build, int argc, char** argv)
 
     rand15_state random;
     tile_sheet sheet, mask;
-    if (load_x68k_tile_source(build, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
+    disk_image disk;  // read once, for the tiles and the data files
+    if (load_x68k_tile_source(build, disk, image, settings.common.tiles, sheet, mask, random) < 0) return 1;
     world_run run;
     if (start_world_run(run, sheet, &mask) < 0) return 1;
     for (int index = 0; index < 2; ++index) {
         const char* file = world_maps[index].data_file;
-        if (read_image_data(build, image, file, run.map) < 0) {
+        if (read_image_data(build, disk, image, file, run.map) < 0) {
             std::printf("error: read map data '%s/%s'\n", image, file);
             return 1;
         }

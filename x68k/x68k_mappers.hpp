@@ -5,6 +5,7 @@
 #include "bitmap/command_line.hpp"
 #include "bitmap/random.hpp"
 #include "bitmap/tile_sheet.hpp"
+#include "x68k/disk_container.hpp"
 
 struct x68k_build {
     const char* name;           // the name the usage text shows, whatever argv[0] is
@@ -28,9 +29,10 @@ inline constexpr const char* x68k_disk_usage[] = {
 };
 
 // The tiles of a run: from the image's TILES.CH and NPC.CH (with a mask sheet unless -M), or
-// from the shape bitmap and the mask bitmap. 0, or -1 after the error lines.
-int load_x68k_tile_source(const x68k_build& build, const char* image, const tile_source_settings& settings,
-                          tile_sheet& sheet, tile_sheet& mask, rand15_state& random);
+// from the shape bitmap and the mask bitmap; the image is opened into `disk` (see
+// load_x68k_tiles). 0, or -1 after the error lines.
+int load_x68k_tile_source(const x68k_build& build, disk_image& disk, const char* image,
+                          const tile_source_settings& settings, tile_sheet& sheet, tile_sheet& mask, rand15_state& random);
 
 // The programs' whole runs; the exit status.
 int run_x68k_settlement_mapper(const x68k_build& build, int argc, char** argv);

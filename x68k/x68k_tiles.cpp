@@ -179,20 +179,14 @@ int recolour_mirror_room(tile_sheet& sheet, int rows)
     return 0;
 }
 
-int load_x68k_tiles(const char* image_path, int header_size, tile_sheet& sheet, tile_sheet* mask, shape_type type,
-                    bool no_remake_water, int mirror_rows, rand15_state& random)
+int load_x68k_tiles(disk_image& disk, const char* image_path, int header_size, tile_sheet& sheet, tile_sheet* mask,
+                    shape_type type, bool no_remake_water, int mirror_rows, rand15_state& random)
 {
     if (set_up_sheet(sheet, 4, x68k_palette) < 0) return -1;
     if (mask && set_up_sheet(*mask, 1, mask_palette) < 0) return -1;
 
-    disk_image disk;
-    if (open_disk_image(disk, image_path, header_size) < 0) {
-        std::printf("error: read disk image '%s'\n", image_path);
-        return -1;
-    }
-    const int read = read_ch_files(disk, image_path, sheet, type != shape_type::normal);
-    close_disk_image(disk);
-    if (read < 0) return -1;
+    if (open_disk_once(disk, image_path, header_size) < 0) return -1;
+    if (read_ch_files(disk, image_path, sheet, type != shape_type::normal) < 0) return -1;
 
     make_random_dot_tiles(sheet, random);
     if (!no_remake_water) redraw_water_tiles(sheet);

@@ -24,6 +24,7 @@
 
 #include "bitmap/random.hpp"
 #include "bitmap/tile_sheet.hpp"
+#include "x68k/disk_container.hpp"
 
 constexpr int x68k_tile_size = 32;          // pixels across and down
 constexpr size_t x68k_sheet_bytes = static_cast<size_t>(x68k_tile_size) * sheet_columns * x68k_tile_size * sheet_rows;
@@ -75,8 +76,9 @@ int recolour_mirror_room(tile_sheet& sheet, int rows);
 // Builds `sheet` (and `mask` unless it is null) from TILES.CH and NPC.CH of the image at
 // `image_path` (any form open_disk_image reads): decoding, random dots, the water remake unless no_remake_water, the mirror-room
 // colours over `mirror_rows` tile rows for that shape type, then the mask. The image is opened
-// once and closed on every way out. 0 or -1 after the reader's lines and "error: memory
-// exhausted!", "error: read disk image '%s'", "error: read disk image '%s/%s'" or "error:
-// convert bit count". Buffers placed in the sheets belong to the caller.
-int load_x68k_tiles(const char* image_path, int header_size, tile_sheet& sheet, tile_sheet* mask, shape_type type,
-                    bool no_remake_water, int mirror_rows, rand15_state& random);
+// into `disk` unless it is open already, and left open for the caller's other files. 0 or -1
+// after the reader's lines and "error: memory exhausted!", "error: read disk image '%s'",
+// "error: read disk image '%s/%s'" or "error: convert bit count". Buffers placed in the
+// sheets belong to the caller.
+int load_x68k_tiles(disk_image& disk, const char* image_path, int header_size, tile_sheet& sheet, tile_sheet* mask,
+                    shape_type type, bool no_remake_water, int mirror_rows, rand15_state& random);

@@ -31,7 +31,6 @@ inline void read_decoded_disk(const std::vector<uint8_t>& file, int (*decode)(co
     read_map_tracks(disk, map.data(), map.size());
     read_npc_track(disk, npcs.data(), 9);
     // The tile loader's reading (the decoding of the shapes read is the same for every disk).
-    prodos_volume volume;
+    static prodos_volume volume;  // opened again each run, as a program reading many disks would
     if (open_volume(volume, disk) == 0) read_file(volume, "SHAPES", shapes.data(), shapes.size());
-    close_volume(volume);
 }

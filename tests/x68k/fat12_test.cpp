@@ -24,7 +24,10 @@ read_result read_from(const std::string& image, const std::string& name, int siz
     read_result r;
     r.buffer.assign(static_cast<size_t>(size), 0xAA);
     r.console = console_of(
-        [&] { r.status = read_file_from_image(image.c_str(), name.c_str(), r.buffer.data(), size, header_size); });
+        [&] {
+            disk_image disk;
+            r.status = read_file_from_image(disk, image.c_str(), name.c_str(), r.buffer.data(), size, header_size);
+        });
     return r;
 }
 

@@ -41,6 +41,7 @@ struct loaded {
     int status = 1;
     std::string console, path;
     tile_sheet sheet, mask;
+    disk_image disk;
 };
 
 loaded load_files(const scratch_dir& dir, const std::vector<disk_file>& files, shape_type type = shape_type::normal,
@@ -50,7 +51,7 @@ loaded load_files(const scratch_dir& dir, const std::vector<disk_file>& files, s
     l.path = make_disk(dir, "tiles.img", 0, 0, files);
     rand15_state random;
     l.console = console_of([&] {
-        l.status = load_x68k_tiles(l.path.c_str(), 0, l.sheet, with_mask ? &l.mask : nullptr, type, no_remake, rows, random);
+        l.status = load_x68k_tiles(l.disk, l.path.c_str(), 0, l.sheet, with_mask ? &l.mask : nullptr, type, no_remake, rows, random);
     });
     return l;
 }
@@ -260,13 +261,15 @@ TEST(X68kTiles, ShortFilesAndFailureCascades)
     // A headerless image is read whatever header size the build has.
     for (const int header : {4096, -1}) {
         tile_sheet sheet, mask;
+        disk_image disk;
         const std::string path = dir / "tiles.img";
-        EXPECT_EQ(console_of([&] { EXPECT_EQ(load_x68k_tiles(path.c_str(), header, sheet, &mask, shape_type::normal, false, 16, random), -1); }),
+        EXPECT_EQ(console_of([&] { EXPECT_EQ(load_x68k_tiles(disk, path.c_str(), header, sheet, &mask, shape_type::normal, false, 16, random), -1); }),
                   "file size error 'NPC.CH' 262144 > 131072\nerror: read disk image '" + path + "/NPC.CH'\n");
     }
     tile_sheet sheet;
+    disk_image disk;
     const std::string missing = dir / "missing.xdf";
-    EXPECT_EQ(console_of([&] { EXPECT_EQ(load_x68k_tiles(missing.c_str(), 0, sheet, nullptr, shape_type::normal, false, 16, random), -1); }),
+    EXPECT_EQ(console_of([&] { EXPECT_EQ(load_x68k_tiles(disk, missing.c_str(), 0, sheet, nullptr, shape_type::normal, false, 16, random), -1); }),
               "open error '" + missing + "'\nerror: read disk image '" + missing + "'\n");
 }
 
@@ -299,7 +302,8 @@ TEST(X68kTiles, AgreesWithThePythonModel)
         ASSERT_EQ(model.size(), 2 * x68k_sheet_bytes + 64);
         tile_sheet sheet, mask;
         rand15_state random;
-        ASSERT_EQ(console_of([&] { load_x68k_tiles(path.c_str(), header, sheet, &mask, run.type, run.no_remake, run.rows, random); }),
+        disk_image disk;
+        ASSERT_EQ(console_of([&] { load_x68k_tiles(disk, path.c_str(), header, sheet, &mask, run.type, run.no_remake, run.rows, random); }),
                   "file size mismatch 'TILES.CH' 97304 != 98304 ... ignored\n");
         EXPECT_TRUE(std::equal(sheet.pixels.begin(), sheet.pixels.end(), model.begin())) << command;
         for (size_t i = 0; i < 16; ++i) {
