@@ -254,6 +254,7 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
             start = end;
         }
     }
+    image.paired_rows = rows == image.height;
 }
 
 int retouch_bitmap(bitmap_image& image, bool join_ends, int start_phase)

@@ -18,7 +18,7 @@ constexpr bool is_no_hue(double hue) { return hue < -1; }
 
 // Converts the dots of `image` in place to 16-colour indices (the image keeps its bit count
 // and palette). Dots beyond the row ends are unlit, or with join_ends taken from the other
-// end of the row.
+// end of the row. Both rows of each pair come out equal (marked as paired_rows).
 void colour_hires_image(bitmap_image& image, bool join_ends, bool blur);
 
 // Turns the dots of `image` into a 24-bit colour-television picture: afterwards the image

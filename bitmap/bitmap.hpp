@@ -48,6 +48,8 @@ struct palette_entry {
 // The pixels are in the in-memory layout above, or, with `stored_form`, already in the form
 // of the file's rows (bits packed, each row bitmap_row_stride bytes) but still top row
 // first: maps drawn from packed tile rows are written without unpacking and packing again.
+// With `paired_rows`, rows 2k and 2k + 1 are equal (the hi-res colouring makes them so), and
+// each pair is packed once.
 struct bitmap_image {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -56,6 +58,7 @@ struct bitmap_image {
     std::vector<uint8_t> pixels;
     const palette_entry* palette = nullptr;
     bool stored_form = false;
+    bool paired_rows = false;
 };
 
 // The fields of the file header and the V3 information header, in file order, without
@@ -102,9 +105,10 @@ int write_palette(std::FILE* stream, const palette_entry* palette, int count);
 int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_entry* palette,
                  const uint8_t* pixels);
 // The same through an output file's buffer, from pixels in the in-memory layout or, with
-// `stored_form`, in the rows' stored form (top row first). Every write is checked.
+// `stored_form`, in the rows' stored form (top row first); `paired_rows` as in bitmap_image.
+// Every write is checked.
 int write_bitmap_to(output_file& out, const bitmap_header& header, const palette_entry* palette,
-                    const uint8_t* pixels, bool stored_form);
+                    const uint8_t* pixels, bool stored_form, bool paired_rows = false);
 // The file header, the V3 header and the palette (zero entries when `palette` is null) of
 // a BMP file, into `out`. 0, or -1 after the writer's line.
 int write_bitmap_start(output_file& out, const bitmap_header& header, const palette_entry* palette);
