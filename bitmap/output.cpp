@@ -190,10 +190,12 @@ bool keep_identity(int fd, int from, const struct stat& target)
 {
     struct stat made;
     if (::fstat(fd, &made) != 0) return false;
-    if ((made.st_uid != target.st_uid || made.st_gid != target.st_gid) &&
-        ::fchown(fd, target.st_uid, target.st_gid) != 0)
+    const bool other_owner = made.st_uid != target.st_uid || made.st_gid != target.st_gid;
+    if (other_owner && ::fchown(fd, target.st_uid, target.st_gid) != 0) return false;
+    // The mode is set after the owner (fchown may clear the set-id bits), and only when it
+    // differs: each change is a journal entry for the new file.
+    if ((other_owner || (made.st_mode & 07777) != (target.st_mode & 07777)) && ::fchmod(fd, target.st_mode & 07777) != 0)
         return false;
-    if (::fchmod(fd, target.st_mode & 07777) != 0) return false;
     std::vector<char> wanted, inherited, value;
     if (!list_attributes(from, wanted) || !list_attributes(fd, inherited)) return false;
     // Attributes the directory gave the new file but the target lacks (a default ACL).

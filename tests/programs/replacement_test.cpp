@@ -96,6 +96,7 @@ TEST(Replacement, KeepsWhatTheUserHad)
         {"another member's file in a shared folder stays theirs",
          "chown 0:54320 . && chmod 2775 . && chown 54322:54320 map.bmp && chmod 664 map.bmp", true, false, "54322:54320"},
         {"a file with another name: both names show the new map", "ln map.bmp other.bmp", false, false, "0:0"},
+        {"a mode of the user's own is kept", "chmod 604 map.bmp", false, false, "0:0"},
         {"extended attributes and the ACL are kept", "setfacl -m u:54321:r map.bmp", false, false, "0:0"},
         {"another user's writable file in a sticky folder is written into",
          "chmod 1777 . && chown 54322:54322 map.bmp && chmod 666 map.bmp", true, false, "54322:54322"},
@@ -112,7 +113,11 @@ TEST(Replacement, KeepsWhatTheUserHad)
         ASSERT_EQ(::setxattr(map.c_str(), "user.zk", "note", 4, 0), 0);
         ASSERT_EQ(run_program("/bin/sh", {"-c", c.prepare}, dir).status, 0);
         const ssize_t acl = ::getxattr(map.c_str(), "system.posix_acl_access", nullptr, 0);
+        struct stat before, after;
+        ASSERT_EQ(::stat(map.c_str(), &before), 0);
         const program_run run = draw_surface(dir, "map.bmp", c.as_user);
+        ASSERT_EQ(::stat(map.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
         EXPECT_EQ(run.output, c.refused ? "error: open 'map.bmp'\nerror: write bitmap file 'map.bmp'\n" : "");
         EXPECT_EQ(run.status, c.refused ? 1 : 0);
         EXPECT_TRUE(read_file(map) == (c.refused ? old_map : new_map()));
