@@ -1,8 +1,9 @@
 // libFuzzer harness for the 2MG decoder (build lines in container_fuzz.hpp). A small ProDOS
 // disk holding SHAPES is built once; each input is the file's 64-byte header (bytes the input
 // does not reach keep those of a valid header), followed by that disk and then by the rest of
-// the input, so that the header's offsets and lengths meet files of every size.
-// Fuzz seeds: none but its own
+// the input, so that the header's offsets and lengths meet files of every size. The sample
+// files seed it with their headers (libFuzzer keeps the first 1024 bytes of each).
+// Fuzz seeds: apple2-formats/*.2mg
 // Fuzz options: -max_len=1024
 #include <algorithm>
 
