@@ -191,7 +191,7 @@ constexpr std::array<uint8_t, colour_piece + 4> piece_bits = make_piece_bits();
 // first: l[x + 2] becomes 0xFF where dot x of the piece is lit (the two entries on each side
 // beyond the piece are the caller's). Byte by byte without branches, so that the loops run
 // on vectors.
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void colour_row_pair(uint8_t* l, uint8_t* row, uint8_t* next, size_t width, bool blur)
 {
     const uint8_t* p = piece_bits.data();
