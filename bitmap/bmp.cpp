@@ -234,7 +234,7 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
             std::memcpy(room, row, stride);
         else if (packed_valid && out.used == packed_at + stride &&
                  ((paired_rows && y % 2 == 0) || std::memcmp(row, row + row_bytes, row_bytes) == 0))
-            std::memcpy(room, out.buffer.data() + packed_at, stride);
+            std::memcpy(room, out.buffer.get() + packed_at, stride);
         else
             store_pixel_row(room, row, width, bit_count, stride);
         packed_at = out.used;

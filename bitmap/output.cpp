@@ -256,9 +256,12 @@ std::FILE* open_in_place(output_file& out)
 
 bool ensure_capacity(output_file& out, size_t bytes)
 {
-    if (out.buffer.size() >= bytes) return true;
+    if (out.capacity >= bytes) return true;
     try {
-        out.buffer.resize(bytes);
+        std::unique_ptr<uint8_t[]> larger = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+        if (out.used > 0) std::memcpy(larger.get(), out.buffer.get(), out.used);
+        out.buffer = std::move(larger);
+        out.capacity = bytes;
     } catch (const std::bad_alloc&) {
         std::printf("error: memory exhausted!\n");
         return false;
@@ -447,15 +450,15 @@ int attach_output_stream(output_file& out, std::FILE* stream)
 uint8_t* reserve_output(output_file& out, size_t bytes)
 {
     if (out.failed) return nullptr;
-    if (out.used + bytes > out.buffer.size()) {
+    if (out.used + bytes > out.capacity) {
         // Hand on the whole blocks; the last partial block moves to the front.
         const size_t whole = out.used / output_block_bytes * output_block_bytes;
         if (whole > 0) {
-            if (std::fwrite(out.buffer.data(), 1, whole, out.stream) != whole) {
+            if (std::fwrite(out.buffer.get(), 1, whole, out.stream) != whole) {
                 out.failed = true;
                 return nullptr;
             }
-            std::memmove(out.buffer.data(), out.buffer.data() + whole, out.used - whole);
+            std::memmove(out.buffer.get(), out.buffer.get() + whole, out.used - whole);
             out.used -= whole;
         }
         const size_t wanted = out.used + bytes + output_block_bytes;
@@ -464,12 +467,12 @@ uint8_t* reserve_output(output_file& out, size_t bytes)
             return nullptr;
         }
     }
-    return out.buffer.data() + out.used;
+    return out.buffer.get() + out.used;
 }
 
 int flush_output(output_file& out)
 {
-    if (!out.failed && out.used > 0 && std::fwrite(out.buffer.data(), 1, out.used, out.stream) != out.used)
+    if (!out.failed && out.used > 0 && std::fwrite(out.buffer.get(), 1, out.used, out.stream) != out.used)
         out.failed = true;
     out.used = 0;
     return out.failed ? -1 : 0;

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,10 @@ struct output_file {
     std::string temporary;         // the new file's name; empty while it is unnamed
     int target_fd = -1;            // the existing target, opened for writing without truncating it
     bool target_existed = false;
-    std::vector<uint8_t> buffer;   // pending bytes; its capacity is kept from file to file
+    // Pending bytes. The buffer is kept from file to file and never cleared, so that only
+    // the part a file fills is ever touched.
+    std::unique_ptr<uint8_t[]> buffer;
+    size_t capacity = 0;
     size_t used = 0;
     bool failed = false;           // a write failed
 };
