@@ -236,6 +236,7 @@ int open_volume(prodos_volume& volume, const apple2_disk& disk)
     std::vector<uint8_t> buffer = std::move(volume.image);
     close_volume(volume);
     volume.image = std::move(buffer);
+    volume.image.clear();
     const char* image_name = disk.name;
     if (disk.decoded) {
         // A decoded container: its sectors are the image.
