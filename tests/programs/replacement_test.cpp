@@ -205,7 +205,15 @@ TEST(Replacement, SignalsLeaveNoFileBehind)
             ::kill(child, signal_number);
             int status = 0;
             ::waitpid(child, &status, 0);
-            ASSERT_EQ(names_in(folder), std::vector<std::string>{"map.bmp"}) << pause_ms << " ms";
+            // SIGKILL can fall between the link of the complete map under its temporary name and
+            // the rename over the earlier map: then that complete map is all that is left over.
+            std::vector<std::string> names = names_in(folder);
+            if (signal_number == SIGKILL && names.size() == 2 && names[0].starts_with(".zk-")) {
+                EXPECT_EQ(read_file(folder + "/" + names[0]).size(), new_map().size());
+                std::filesystem::remove(folder + "/" + names[0]);
+                names.erase(names.begin());
+            }
+            ASSERT_EQ(names, std::vector<std::string>{"map.bmp"}) << pause_ms << " ms";
             ASSERT_EQ(read_file(folder + "/map.bmp").size(), new_map().size());
         }
     }
