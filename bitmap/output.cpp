@@ -135,8 +135,8 @@ int create_new_file(output_file& out)
     int fd = ::open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd >= 0) {
         // Once seen, the link through /proc stays (asked once a process).
-        static bool linkable = false;
-        if (linkable || ::access(descriptor_path(fd).c_str(), F_OK) == 0) return linkable = true, fd;
+        static const bool linkable = ::access(descriptor_path(fd).c_str(), F_OK) == 0;
+        if (linkable) return fd;
         ::close(fd);  // no way to give it a name later
     } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return -1;

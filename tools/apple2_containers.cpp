@@ -20,11 +20,6 @@ namespace sample {
 
 namespace {
 
-constexpr int tracks = 35;
-constexpr int sectors = 16;
-constexpr size_t sector_size = 256;
-constexpr size_t track_size = sectors * sector_size;
-constexpr size_t disk_size = tracks * track_size;
 constexpr uint8_t volume_number = 254;
 
 // Gaps, in sync bytes.
@@ -105,7 +100,7 @@ track_bytes format_track(const std::vector<uint8_t>& blocks, int t, int first_ga
     static const std::array<uint8_t, 64> code = disk_code();
     track_bytes out;
     put_sync(out, first_gap);
-    for (int physical = 0; physical < sectors; ++physical) {
+    for (int physical = 0; physical < apple2_sectors_per_track; ++physical) {
         int position = 0;
         while (position < 15 && (2 * position) % 15 != physical)
             ++position;  // physical 15 is position 15
@@ -117,7 +112,7 @@ track_bytes format_track(const std::vector<uint8_t>& blocks, int t, int first_ga
         put(out, {0xDE, 0xAA, 0xEB});
         put_sync(out, gap_address_data);
         put(out, {0xD5, 0xAA, 0xAD});
-        put_sector_data(out, blocks.data() + size_t(t) * track_size + size_t(position) * sector_size, code);
+        put_sector_data(out, blocks.data() + size_t(t) * apple2_track_bytes + size_t(position) * apple2_sector_bytes, code);
         put(out, {0xDE, 0xAA, 0xEB});
         put_sync(out, last_gap);
     }
@@ -127,7 +122,7 @@ track_bytes format_track(const std::vector<uint8_t>& blocks, int t, int first_ga
 std::vector<uint8_t> nib_image(const std::vector<uint8_t>& blocks, size_t per_track)
 {
     std::vector<uint8_t> out;
-    for (int t = 0; t < tracks; ++t) {
+    for (int t = 0; t < apple2_tracks; ++t) {
         const track_bytes track = format_track(blocks, t, gap_first, gap_after_data);
         for (const track_byte& b : track)
             out.push_back(b.value);
@@ -196,14 +191,14 @@ std::vector<uint8_t> woz_image(const std::vector<uint8_t>& blocks, int version)
     put_chunk_header(out, "TMAP", 160);
     const size_t tmap = out.size();
     out.resize(tmap + 160, 0xFF);
-    for (int t = 0; t < tracks; ++t)
+    for (int t = 0; t < apple2_tracks; ++t)
         out[tmap + size_t(4 * t)] = uint8_t(t);
 
     std::vector<uint8_t> bits;
     if (version == 1) {
         // TRKS: one 6656-byte record a track: bits, bytes used, bit count, no splice point.
-        put_chunk_header(out, "TRKS", size_t(tracks) * 6656);
-        for (int t = 0; t < tracks; ++t) {
+        put_chunk_header(out, "TRKS", size_t(apple2_tracks) * 6656);
+        for (int t = 0; t < apple2_tracks; ++t) {
             const size_t count = bit_stream(blocks, t, bits);
             const size_t at = out.size();
             out.resize(at + 6656);
@@ -216,10 +211,10 @@ std::vector<uint8_t> woz_image(const std::vector<uint8_t>& blocks, int version)
         // TRKS: 160 entries (first block, block count, bit count), then the bit streams in
         // 512-byte blocks from the start of the file.
         const size_t blocks_per_track = 13;
-        put_chunk_header(out, "TRKS", 1280 + size_t(tracks) * blocks_per_track * 512);
+        put_chunk_header(out, "TRKS", 1280 + size_t(apple2_tracks) * blocks_per_track * 512);
         const size_t entries = out.size();
         out.resize(entries + 1280);
-        for (int t = 0; t < tracks; ++t) {
+        for (int t = 0; t < apple2_tracks; ++t) {
             const size_t count = bit_stream(blocks, t, bits);
             const size_t at = out.size();
             put_le16(out, entries + 8 * size_t(t), unsigned(at / 512));
@@ -247,7 +242,7 @@ std::vector<uint8_t> two_img_image(const std::vector<uint8_t>& sectors, uint32_t
     put_le16(out, 8, 64);
     put_le16(out, 10, 1);
     put_le32(out, 12, format);
-    put_le32(out, 20, format == 1 ? uint32_t(disk_size / 512) : 0);
+    put_le32(out, 20, format == 1 ? uint32_t(apple2_disk_bytes / 512) : 0);
     put_le32(out, 24, 64);
     put_le32(out, 28, uint32_t(sectors.size()));
     std::copy(sectors.begin(), sectors.end(), out.begin() + 64);

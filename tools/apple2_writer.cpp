@@ -20,11 +20,6 @@ namespace sample {
 
 namespace {
 
-constexpr int tracks = 35;
-constexpr int sectors_per_track = 16;
-constexpr int sector_bytes = 256;
-constexpr int track_bytes = sectors_per_track * sector_bytes;
-constexpr size_t disk_bytes = size_t(tracks) * track_bytes;
 
 // Where position p of a track lies in the image file: sector table[p].
 constexpr std::array<int, 16> sector_of_position = {0, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 15};
@@ -33,12 +28,12 @@ constexpr std::array<int, 16> sector_of_position = {0, 14, 13, 12, 11, 10, 9, 8,
 // p of track t at 4096 t + 256 p; so ProDOS block b at 512 b).
 std::vector<uint8_t> image_from_positions(const std::vector<uint8_t>& by_position)
 {
-    std::vector<uint8_t> image(disk_bytes);
-    for (int t = 0; t < tracks; ++t)
-        for (int p = 0; p < sectors_per_track; ++p)
-            for (int j = 0; j < sector_bytes; ++j)
-                image[size_t(t * track_bytes + sector_of_position[size_t(p)] * sector_bytes + j)] =
-                    by_position[size_t(t * track_bytes + p * sector_bytes + j)];
+    std::vector<uint8_t> image(apple2_disk_bytes);
+    for (int t = 0; t < apple2_tracks; ++t)
+        for (int p = 0; p < apple2_sectors_per_track; ++p)
+            for (int j = 0; j < apple2_sector_bytes; ++j)
+                image[size_t(t * apple2_track_bytes + sector_of_position[size_t(p)] * apple2_sector_bytes + j)] =
+                    by_position[size_t(t * apple2_track_bytes + p * apple2_sector_bytes + j)];
     return image;
 }
 
@@ -196,21 +191,21 @@ void encode_npc_sectors(const uint8_t* block, uint8_t* kinds, uint8_t* schedule)
 
 std::vector<uint8_t> settlement_disk(const settlement_group_data& group, int g)
 {
-    std::vector<uint8_t> disk(disk_bytes);
-    fill_noise(disk, 0, size_t(npc_track) * track_bytes, 0xD15C0000u + uint32_t(g));
+    std::vector<uint8_t> disk(apple2_disk_bytes);
+    fill_noise(disk, 0, size_t(npc_track) * apple2_track_bytes, 0xD15C0000u + uint32_t(g));
 
-    uint8_t* npc = disk.data() + size_t(npc_track) * track_bytes;
+    uint8_t* npc = disk.data() + size_t(npc_track) * apple2_track_bytes;
     for (int l = 0; l < locations_per_group; ++l)
-        encode_npc_sectors(group.npc.data() + size_t(l) * npc_block_bytes, npc + size_t(2 * l) * sector_bytes,
-                           npc + size_t(2 * l + 1) * sector_bytes);
+        encode_npc_sectors(group.npc.data() + size_t(l) * npc_block_bytes, npc + size_t(2 * l) * apple2_sector_bytes,
+                           npc + size_t(2 * l + 1) * apple2_sector_bytes);
 
     // Four sectors per level, each a 16 x 16 quarter: top left, top right,
     // bottom left, bottom right.
     for (int s = 0; s < levels_per_group; ++s)
         for (int q = 0; q < 4; ++q) {
             const int track = first_map_track + s / 4, position = 4 * (s % 4) + q;
-            uint8_t* sector = disk.data() + size_t(track * track_bytes + position * sector_bytes);
-            for (int j = 0; j < sector_bytes; ++j) {
+            uint8_t* sector = disk.data() + size_t(track * apple2_track_bytes + position * apple2_sector_bytes);
+            for (int j = 0; j < apple2_sector_bytes; ++j) {
                 const int x = 16 * (q % 2) + j % 16, y = 16 * (q / 2) + j / 16;
                 sector[j] = group.map[size_t(s * level_bytes + y * level_side + x)];
             }
@@ -354,12 +349,12 @@ int write_apple2_files(const sample_data& data, const std::filesystem::path& out
     prodos_volume program;
     if (build_program_volume(data, program) < 0)
         return -1;
-    if (write_output_file(dir / "zk-program.dsk", image_from_positions(program.bytes), disk_bytes) < 0)
+    if (write_output_file(dir / "zk-program.dsk", image_from_positions(program.bytes), apple2_disk_bytes) < 0)
         return -1;
     const char* names[4] = {"zk-castle.dsk", "zk-dwelling.dsk", "zk-keep.dsk", "zk-towne.dsk"};
     for (int g = 0; g < 4; ++g)
         if (write_output_file(dir / names[g], image_from_positions(settlement_disk(data.groups[size_t(g)], g)),
-                              disk_bytes) < 0)
+                              apple2_disk_bytes) < 0)
             return -1;
     // OUTDIR/apple2-formats: the program and towne disks in every other form.
     const std::filesystem::path formats = out_dir / "apple2-formats";

@@ -37,12 +37,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    // The disk stays in place from run to run; only the header and the tail change.
     static std::vector<uint8_t> file;
+    if (file.empty()) {
+        file = header;
+        file.insert(file.end(), body.begin(), body.end());
+    }
     const size_t given = std::min(size, header_bytes);
     file.resize(header_bytes + body.size() + (size - given));
     std::copy(header.begin(), header.end(), file.begin());
     std::copy_n(data, given, file.begin());
-    std::copy(body.begin(), body.end(), file.begin() + header_bytes);
     std::copy(data + given, data + size, file.begin() + static_cast<std::ptrdiff_t>(header_bytes + body.size()));
     read_decoded_disk(file, decode_2mg);
     return 0;
