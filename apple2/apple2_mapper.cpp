@@ -101,6 +101,22 @@ int render_level(bitmap_image& image, level_rendering rendering)
     return 0;
 }
 
+// Draws level slot `slot` a row of tiles at a time and colours each row while it is fresh,
+// into the image of the job in the file's row form.
+void draw_coloured_level(const settlement_job& job, int slot, std::vector<uint8_t>& band, bool blur)
+{
+    level_cells drawing;
+    prepare_settlement_slot_cells(job, slot, drawing);
+    bitmap_image& image = *job.image;
+    const size_t rows = static_cast<size_t>(job.pictures->tile_height);
+    const size_t band_bytes = hires_stored_stride(image.width) * rows;
+    for (int y = 0; y < level_size; ++y) {
+        draw_level_tile_row(band.data(), drawing, *job.pictures, y);
+        colour_hires_rows(band.data(), image.width, rows, image.pixels.data() + band_bytes * static_cast<size_t>(y), false, blur);
+    }
+    image.stored_form = true;
+}
+
 } // namespace
 
 void apply_default_placement(uint8_t* npc_data)
@@ -157,6 +173,8 @@ int run_apple2_settlement_mapper(int argc, char** argv)
         job.view.hour = default_placement_hour;
         job.hour_in_names = false;
     }
+    std::vector<uint8_t> band;  // one row of tiles drawn as dots
+    if (rendered && allocate_buffer(band, run.image.width * static_cast<size_t>(run.pictures.tile_height)) < 0) return 1;
     std::string name;
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.settlement.groups & (1u << group))) continue;
@@ -182,8 +200,12 @@ int run_apple2_settlement_mapper(int argc, char** argv)
                 describe_map_image(run.image, sheet, level_size);
                 run.image.pixels.resize(level_pixels);
             }
-            draw_settlement_slot(job, slot);
-            if (rendered && render_level(run.image, rendering) < 0) return 1;
+            if (rendered && rendering != level_rendering::television) {
+                draw_coloured_level(job, slot, band, rendering == level_rendering::blurred_colours);
+            } else {
+                draw_settlement_slot(job, slot);
+                if (rendered && render_level(run.image, rendering) < 0) return 1;
+            }
             if (write_settlement_slot(job, name) < 0) return 1;
         }
     }

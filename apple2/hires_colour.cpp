@@ -119,8 +119,14 @@ void make_tv_tables(tv_tables& tables)
 // at column 0 the row's last pixel with join-ends, else 0.
 void resolve_markers(uint8_t* row, size_t width, bool join_ends)
 {
-    for (size_t x = 0; x < width; x += marker_spacing)
-        if (row[x] == marker) row[x] = x > 0 ? row[x - 1] : (join_ends ? row[width - 1] : 0);
+    if (row[0] == marker) row[0] = join_ends ? row[width - 1] : 0;
+    // Without a branch (whether a byte has a marker follows no pattern): `is_marker` is 1 for
+    // the marker 255 and 0 for any other pixel.
+    for (size_t x = marker_spacing; x < width; x += marker_spacing) {
+        const unsigned pixel = row[x];
+        const unsigned is_marker = (pixel + 1) >> 8;
+        row[x] = static_cast<uint8_t>(pixel - is_marker * (pixel - row[x - 1]));
+    }
 }
 
 // Dot j of a row, j up to two columns beyond either end: 1 when lit.
@@ -174,8 +180,9 @@ int equal_neighbours(const uint8_t* p, uint8_t own)
     return std::min(same_left, hue_walk) + std::min(same_right, hue_walk);
 }
 
-// Columns of a row are coloured in pieces of this many, so that the dots fit on the stack.
-constexpr size_t colour_piece = 1024;
+// Columns of a row are coloured in pieces of this many, so that the dots fit on the stack;
+// a multiple of 28, so that every piece starts at a multiple of 4 and of 14.
+constexpr size_t colour_piece = 1036;
 
 // The colour bit P of column j - 2 at p[j], for a piece that starts at a multiple of 4.
 constexpr std::array<uint8_t, colour_piece + 4> make_piece_bits()
@@ -185,30 +192,104 @@ constexpr std::array<uint8_t, colour_piece + 4> make_piece_bits()
     return bits;
 }
 
-constexpr std::array<uint8_t, colour_piece + 4> piece_bits = make_piece_bits();
+// 0xFF at the columns where markers are looked for, for a piece that starts at a multiple of 14.
+constexpr std::array<uint8_t, colour_piece> make_marker_columns()
+{
+    std::array<uint8_t, colour_piece> columns{};
+    for (size_t j = 0; j < columns.size(); j += marker_spacing) columns[j] = 0xFF;
+    return columns;
+}
 
-// Colours `width` columns of both rows of a pair (at most a piece) from the dots of the
-// first: l[x + 2] becomes 0xFF where dot x of the piece is lit (the two entries on each side
-// beyond the piece are the caller's). Byte by byte without branches, so that the loops run
-// on vectors.
+constexpr std::array<uint8_t, colour_piece + 4> piece_bits = make_piece_bits();
+constexpr std::array<uint8_t, colour_piece> marker_columns = make_marker_columns();
+
+// Colours `width` columns of a row pair (at most a piece) from the dots of its first row
+// into `out`. First l[x + 2] becomes 0xFF where dot x of the piece is lit once the markers
+// are resolved: a marker takes the dot to its left, `before` (0 or 0xFF) at column 0. The
+// two entries on each side beyond the piece are the caller's. Byte by byte without
+// branches, so that the loops run on vectors.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
-void colour_row_pair(uint8_t* l, uint8_t* row, uint8_t* next, size_t width, bool blur)
+void colour_row_pair(uint8_t* l, const uint8_t* row, uint8_t before, uint8_t* out, size_t width, bool blur)
 {
     const uint8_t* p = piece_bits.data();
-    for (size_t x = 0; x < width; ++x) l[x + 2] = row[x] ? 0xFF : 0;
+    const uint8_t* m = marker_columns.data();
+    l[2] = row[0] == marker ? before : row[0] ? 0xFF : 0;
+    for (size_t x = 1; x < width; ++x) {
+        const auto at_marker = static_cast<uint8_t>((row[x] == marker ? 0xFF : 0) & m[x]);
+        const auto dot = static_cast<uint8_t>(row[x] ? 0xFF : 0), left = static_cast<uint8_t>(row[x - 1] ? 0xFF : 0);
+        l[x + 2] = static_cast<uint8_t>((dot & ~at_marker) | (left & at_marker));
+    }
     // Column x: dots x-2 .. x+2 are l[x] .. l[x+4], their bits p[x] .. p[x+4].
     if (blur) {
         for (size_t x = 0; x < width; ++x) {
             const auto near = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 2] & l[x + 2]) | (p[x + 3] & l[x + 3]));
             const auto far = static_cast<uint8_t>((p[x] & l[x]) | (p[x + 4] & l[x + 4]));
-            row[x] = next[x] = static_cast<uint8_t>(near | (near ? far : 0));
+            out[x] = static_cast<uint8_t>(near | (near ? far : 0));
         }
     } else {
         for (size_t x = 0; x < width; ++x) {
             const auto side = static_cast<uint8_t>((p[x + 1] & l[x + 1]) | (p[x + 3] & l[x + 3]));
             const auto far = static_cast<uint8_t>(((p[x] & l[x]) | (p[x + 4] & l[x + 4])) & l[x + 1] & l[x + 3]);
-            row[x] = next[x] = static_cast<uint8_t>(l[x + 2] & (p[x + 2] | side | far));
+            out[x] = static_cast<uint8_t>(l[x + 2] & (p[x + 2] | side | far));
         }
+    }
+}
+
+// Dot j of a row (j from -2 to width + 1) as the markers leave it: 0xFF when lit. Beyond
+// the ends the dots are unlit, or with join-ends those of the other end. A marker takes
+// the pixel to its left; at column 0 the row's last pixel with join-ends (as it stands,
+// since column 0 is resolved first), else 0.
+uint8_t resolved_dot(const uint8_t* row, size_t width, long j, bool join_ends)
+{
+    const long w = static_cast<long>(width);
+    if (j < 0 || j >= w) {
+        if (!join_ends) return 0;
+        j %= w;
+        if (j < 0) j += w;
+    }
+    uint8_t pixel = row[j];
+    if (pixel == marker && j % static_cast<long>(marker_spacing) == 0) pixel = j > 0 ? row[j - 1] : join_ends ? row[w - 1] : 0;
+    return pixel ? 0xFF : 0;
+}
+
+// Colours the pair of rows that starts with dot row `row` (width > 0): packed as two equal
+// 4-bit rows in the file's form at `stored` (which may lie over the dots already read), or
+// without it into `row` and the row after it.
+void colour_pair(uint8_t* row, size_t width, bool join_ends, bool blur, uint8_t* stored)
+{
+    uint8_t l[colour_piece + 4];  // l[k] for dot k - 2 of the piece
+    uint8_t colours[colour_piece];
+    // The dots beyond both ends, before any piece is coloured.
+    const long w = static_cast<long>(width);
+    const uint8_t beyond[4] = {resolved_dot(row, width, -2, join_ends), resolved_dot(row, width, -1, join_ends),
+                               resolved_dot(row, width, w, join_ends), resolved_dot(row, width, w + 1, join_ends)};
+    l[0] = beyond[0];
+    l[1] = beyond[1];
+    uint8_t before = join_ends && row[width - 1] ? 0xFF : 0;  // what a marker at column 0 becomes
+    for (size_t start = 0; start < width;) {
+        const size_t count = std::min(colour_piece, width - start);
+        const size_t end = start + count;
+        // The two dots after the piece are still dots: it is coloured after them.
+        const long next = static_cast<long>(end);
+        l[count + 2] = next < w ? resolved_dot(row, width, next, join_ends) : beyond[2];
+        l[count + 3] = next + 1 < w ? resolved_dot(row, width, next + 1, join_ends) : next < w ? beyond[2] : beyond[3];
+        colour_row_pair(l, row + start, before, colours, count, blur);
+        if (stored) {
+            pack_pixels(stored + start / 2, colours, count, 4);
+        } else {
+            std::memcpy(row + start, colours, count);
+            std::memcpy(row + width + start, colours, count);
+        }
+        // The last two dots of this piece come before the next one.
+        l[0] = l[count];
+        l[1] = l[count + 1];
+        before = l[count + 1];
+        start = end;
+    }
+    if (stored) {
+        const size_t data_bytes = (width + 1) / 2, stride = hires_stored_stride(width);
+        std::memset(stored + data_bytes, 0, stride - data_bytes);
+        std::memcpy(stored + stride, stored, stride);
     }
 }
 
@@ -230,31 +311,24 @@ void colour_hires_image(bitmap_image& image, bool join_ends, bool blur)
     const size_t width = image.width;
     if (width == 0) return;
     const size_t rows = std::min<size_t>(image.height, image.pixels.size() / width);
-    auto lit = [](unsigned dot) { return static_cast<uint8_t>(dot ? 0xFF : 0); };
-    uint8_t l[colour_piece + 4];  // l[k] for dot k - 2 of the piece
-    for (size_t y = 0; y + 1 < rows; y += 2) {
-        uint8_t* row = image.pixels.data() + y * width;
-        resolve_markers(row, width, join_ends);
-        // The dots beyond both ends, before any piece is coloured.
-        const uint8_t beyond[4] = {lit(dot_beyond(row, width, -2, join_ends)), lit(dot_beyond(row, width, -1, join_ends)),
-                                   lit(dot_beyond(row, width, static_cast<long>(width), join_ends)),
-                                   lit(dot_beyond(row, width, static_cast<long>(width) + 1, join_ends))};
-        l[0] = beyond[0];
-        l[1] = beyond[1];
-        for (size_t start = 0; start < width;) {
-            const size_t count = std::min(colour_piece, width - start);
-            const size_t end = start + count;
-            // The two dots after the piece are still dots: it is coloured after them.
-            l[count + 2] = end < width ? lit(row[end]) : beyond[2];
-            l[count + 3] = end + 1 < width ? lit(row[end + 1]) : end < width ? beyond[2] : beyond[3];
-            colour_row_pair(l, row + start, row + width + start, count, blur);
-            // The last two dots of this piece come before the next one.
-            l[0] = l[count];
-            l[1] = l[count + 1];
-            start = end;
-        }
+    if (image.bit_count == 4 && rows == image.height && rows % 2 == 0 && hires_stored_stride(width) <= width) {
+        colour_hires_rows(image.pixels.data(), width, rows, image.pixels.data(), join_ends, blur);
+        image.stored_form = true;
+        return;
     }
-    image.paired_rows = rows == image.height;
+    for (size_t y = 0; y + 1 < rows; y += 2) colour_pair(image.pixels.data() + y * width, width, join_ends, blur, nullptr);
+}
+
+size_t hires_stored_stride(size_t width)
+{
+    return static_cast<size_t>(bitmap_row_stride(static_cast<int64_t>(width), 4));
+}
+
+void colour_hires_rows(uint8_t* dots, size_t width, size_t rows, uint8_t* stored, bool join_ends, bool blur)
+{
+    if (width == 0) return;
+    const size_t stride = hires_stored_stride(width);
+    for (size_t y = 0; y + 1 < rows; y += 2) colour_pair(dots + y * width, width, join_ends, blur, stored + y * stride);
 }
 
 int retouch_bitmap(bitmap_image& image, bool join_ends, int start_phase)
@@ -318,5 +392,6 @@ int retouch_bitmap(bitmap_image& image, bool join_ends, int start_phase)
     image.byte_size = static_cast<uint32_t>(width * height * 3);
     image.bit_count = 24;
     image.palette = nullptr;
+    image.stored_form = false;
     return 0;
 }

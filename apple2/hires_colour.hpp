@@ -18,8 +18,18 @@ constexpr bool is_no_hue(double hue) { return hue < -1; }
 
 // Converts the dots of `image` in place to 16-colour indices (the image keeps its bit count
 // and palette). Dots beyond the row ends are unlit, or with join_ends taken from the other
-// end of the row. Both rows of each pair come out equal (marked as paired_rows).
+// end of the row. Both rows of each pair come out equal. A 4-bit image of an even height
+// at least 4 pixels wide comes out in the file's row form (stored_form), packed as it is
+// coloured; others keep one index a byte.
 void colour_hires_image(bitmap_image& image, bool join_ends, bool blur);
+
+// The 16-colour rendering of `rows` dot rows of `width` pixels at `dots` (rows 0, 2, 4, ...
+// hold the dots, an odd last row is left out), stored at `stored` as rows of 4-bit indices
+// in the file's form, hires_stored_stride(width) bytes each, both rows of a pair equal.
+// `stored` may be `dots` itself when the stride is at most the width: each pair is stored
+// after its dots are read and before those of the next pair.
+void colour_hires_rows(uint8_t* dots, size_t width, size_t rows, uint8_t* stored, bool join_ends, bool blur);
+size_t hires_stored_stride(size_t width);
 
 // Turns the dots of `image` into a 24-bit colour-television picture: afterwards the image
 // is 24-bit, without a palette, with a buffer of its own. 0, or -1 after

@@ -47,9 +47,8 @@ struct palette_entry {
 //
 // The pixels are in the in-memory layout above, or, with `stored_form`, already in the form
 // of the file's rows (bits packed, each row bitmap_row_stride bytes) but still top row
-// first: maps drawn from packed tile rows are written without unpacking and packing again.
-// With `paired_rows`, rows 2k and 2k + 1 are equal (the hi-res colouring makes them so), and
-// each pair is packed once.
+// first: maps drawn from packed tile rows, and the hi-res renderings, are written without
+// unpacking and packing again.
 struct bitmap_image {
     uint32_t width = 0;
     uint32_t height = 0;
@@ -58,7 +57,6 @@ struct bitmap_image {
     std::vector<uint8_t> pixels;
     const palette_entry* palette = nullptr;
     bool stored_form = false;
-    bool paired_rows = false;
 };
 
 // The fields of the file header and the V3 information header, in file order, without
@@ -105,10 +103,9 @@ int write_palette(std::FILE* stream, const palette_entry* palette, int count);
 int write_bitmap(std::FILE* stream, const bitmap_header& header, const palette_entry* palette,
                  const uint8_t* pixels);
 // The same through an output file's buffer, from pixels in the in-memory layout or, with
-// `stored_form`, in the rows' stored form (top row first); `paired_rows` as in bitmap_image.
-// Every write is checked.
+// `stored_form`, in the rows' stored form (top row first). Every write is checked.
 int write_bitmap_to(output_file& out, const bitmap_header& header, const palette_entry* palette,
-                    const uint8_t* pixels, bool stored_form, bool paired_rows = false);
+                    const uint8_t* pixels, bool stored_form);
 // The file header, the V3 header and the palette (zero entries when `palette` is null) of
 // a BMP file, into `out`. 0, or -1 after the writer's line.
 int write_bitmap_start(output_file& out, const bitmap_header& header, const palette_entry* palette);

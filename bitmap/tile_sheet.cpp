@@ -201,7 +201,6 @@ int describe_map_image(bitmap_image& image, const tile_sheet& sheet, uint32_t gr
     image.byte_size = static_cast<uint32_t>(byte_size);
     image.palette = sheet.palette.empty() ? nullptr : sheet.palette.data();
     image.stored_form = false;
-    image.paired_rows = false;
     return 0;
 }
 

@@ -22,52 +22,58 @@ unsigned drawn_tile(const uint8_t* level, int x, int y, bool night)
 
 } // namespace
 
+void prepare_level_cells(level_cells& drawing, const picture_rows& pictures, const uint8_t* level, const uint8_t* block,
+                         uint8_t level_code, const settlement_view& view)
+{
+    const bool night = is_night(view.hour);
+    for (int y = 0; y < level_size; ++y)
+        for (int x = 0; x < level_size; ++x)
+            drawing.cells[level_size * y + x] = static_cast<uint16_t>(drawn_tile(level, x, y, night));
+
+    // NPC pictures replace their cell's picture, or are drawn over it through the mask.
+    npc_grid grid{};
+    if (!view.no_npcs) place_npcs(level, block, level_code, view.hour, grid);
+    size_t count = 0;
+    for (int y = 0; y < level_size; ++y) {
+        drawing.first_overlay[y] = static_cast<uint16_t>(count);
+        if (view.no_npcs) continue;
+        for (int x = 0; x < level_size; ++x) {
+            const uint8_t kind = grid[level_size * y + x];
+            if (kind == 0) continue;
+            const auto picture = static_cast<uint16_t>(view.no_pose_change ? 256u + kind : npc_picture(kind, level, x, y));
+            if (pictures.keep.empty())
+                drawing.cells[level_size * y + x] = picture;
+            else
+                drawing.overlays[count++] = {static_cast<uint8_t>(x), picture};
+        }
+    }
+    drawing.first_overlay[level_size] = static_cast<uint16_t>(count);
+}
+
+void draw_level_tile_row(uint8_t* dst, const level_cells& drawing, const picture_rows& pictures, int y)
+{
+    const size_t row_bytes = pictures.row_bytes * level_size;
+    const uint16_t* cells = drawing.cells + level_size * y;
+    for (int32_t r = 0; r < pictures.tile_height; ++r, dst += row_bytes) {
+        draw_cell_row(dst, pictures, cells, level_size, r);
+        for (size_t i = drawing.first_overlay[y]; i < drawing.first_overlay[y + 1]; ++i)
+            draw_overlay_row(dst, pictures, drawing.overlays[i].picture, drawing.overlays[i].x, r);
+    }
+}
+
 void draw_settlement_level(bitmap_image& image, const picture_rows& pictures, const uint8_t* level,
                            const uint8_t* block, uint8_t level_code, const settlement_view& view)
 {
-    const bool night = is_night(view.hour);
-    uint16_t cells[level_bytes];
+    level_cells drawing;
+    prepare_level_cells(drawing, pictures, level, block, level_code, view);
+    draw_level_cells(image, drawing, pictures);
+}
+
+void draw_level_cells(bitmap_image& image, const level_cells& drawing, const picture_rows& pictures)
+{
+    const size_t band_bytes = pictures.row_bytes * level_size * static_cast<size_t>(pictures.tile_height);
     for (int y = 0; y < level_size; ++y)
-        for (int x = 0; x < level_size; ++x)
-            cells[level_size * y + x] = static_cast<uint16_t>(drawn_tile(level, x, y, night));
-
-    // NPC pictures replace their cell's picture, or are drawn over it through the mask.
-    struct overlay {
-        uint8_t x;
-        uint8_t y;
-        uint16_t picture;
-    };
-    overlay overlays[level_bytes];
-    size_t overlay_count = 0;
-    if (!view.no_npcs) {
-        npc_grid grid;
-        place_npcs(level, block, level_code, view.hour, grid);
-        for (int y = 0; y < level_size; ++y) {
-            for (int x = 0; x < level_size; ++x) {
-                const uint8_t kind = grid[level_size * y + x];
-                if (kind == 0) continue;
-                const auto picture =
-                    static_cast<uint16_t>(view.no_pose_change ? 256u + kind : npc_picture(kind, level, x, y));
-                if (pictures.keep.empty())
-                    cells[level_size * y + x] = picture;
-                else
-                    overlays[overlay_count++] = {static_cast<uint8_t>(x), static_cast<uint8_t>(y), picture};
-            }
-        }
-    }
-
-    const size_t row_bytes = pictures.row_bytes * level_size;
-    uint8_t* row = image.pixels.data();
-    size_t next_overlay = 0;
-    for (int y = 0; y < level_size; ++y) {
-        const size_t first_overlay = next_overlay;
-        while (next_overlay < overlay_count && overlays[next_overlay].y == y) ++next_overlay;
-        for (int32_t r = 0; r < pictures.tile_height; ++r, row += row_bytes) {
-            draw_cell_row(row, pictures, cells + level_size * y, level_size, r);
-            for (size_t i = first_overlay; i < next_overlay; ++i)
-                draw_overlay_row(row, pictures, overlays[i].picture, overlays[i].x, r);
-        }
-    }
+        draw_level_tile_row(image.pixels.data() + band_bytes * static_cast<size_t>(y), drawing, pictures, y);
 }
 
 void make_settlement_file_name(std::string& name, const char* location, const char* level, unsigned hour,
@@ -81,12 +87,19 @@ void make_settlement_file_name(std::string& name, const char* location, const ch
     name.append(png ? ".png" : ".bmp");
 }
 
-void draw_settlement_slot(const settlement_job& job, int slot)
+void prepare_settlement_slot_cells(const settlement_job& job, int slot, level_cells& drawing)
 {
     const map_slot& where = map_slots[job.group][slot];
     std::printf("[%s]\n", settlement_groups[job.group].locations[where.location]);
-    draw_settlement_level(*job.image, *job.pictures, level_view(job.map_data, slot),
-                          block_view(job.npc_data, where.location, job.block_size), where.level, job.view);
+    prepare_level_cells(drawing, *job.pictures, level_view(job.map_data, slot),
+                        block_view(job.npc_data, where.location, job.block_size), where.level, job.view);
+}
+
+void draw_settlement_slot(const settlement_job& job, int slot)
+{
+    level_cells drawing;
+    prepare_settlement_slot_cells(job, slot, drawing);
+    draw_level_cells(*job.image, drawing, *job.pictures);
 }
 
 int prepare_settlement_slot(const settlement_job& job, int slot, std::string& name)

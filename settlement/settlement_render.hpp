@@ -28,6 +28,27 @@ struct settlement_view {
 void draw_settlement_level(bitmap_image& image, const picture_rows& pictures, const uint8_t* level,
                            const uint8_t* block, uint8_t level_code, const settlement_view& view);
 
+// The pictures of a level's cells and the NPCs drawn over them, ready to be drawn a row
+// of tiles at a time.
+struct level_cells {
+    struct overlay {
+        uint8_t x;
+        uint16_t picture;
+    };
+    uint16_t cells[level_bytes];
+    overlay overlays[level_bytes];           // by row of tiles, left to right
+    uint16_t first_overlay[level_size + 1];  // the overlays of tile row y: first_overlay[y] ..
+};
+
+// Works out the cells of a level (see draw_settlement_level).
+void prepare_level_cells(level_cells& drawing, const picture_rows& pictures, const uint8_t* level, const uint8_t* block,
+                         uint8_t level_code, const settlement_view& view);
+// Draws the pictures.tile_height pixel rows of tile row `y` at `dst`, each row 32 cells of
+// the pictures' row bytes.
+void draw_level_tile_row(uint8_t* dst, const level_cells& drawing, const picture_rows& pictures, int y);
+// Draws every tile row of a level into the pixels of `image`.
+void draw_level_cells(bitmap_image& image, const level_cells& drawing, const picture_rows& pictures);
+
 // One settlement group to be drawn and written, level slot by level slot.
 struct settlement_job {
     int group = 0;
@@ -56,6 +77,8 @@ void make_settlement_file_name(std::string& name, const char* location, const ch
 // draw it; 0 when its location is not chosen, or when its file exists and is to be kept
 // (after the skip line); -1 after "error: memory exhausted!".
 int prepare_settlement_slot(const settlement_job& job, int slot, std::string& name);
+// Prints "[location]" and works out the cells of level slot `slot`.
+void prepare_settlement_slot_cells(const settlement_job& job, int slot, level_cells& drawing);
 // Prints "[location]" and draws level slot `slot` of the job into its image.
 void draw_settlement_slot(const settlement_job& job, int slot);
 // Writes the image as the file `name` that prepare_settlement_slot built. 0, or -1 after

@@ -286,17 +286,18 @@ def main(tool):
                         expected[out] = ("retouch", console, pixels)
 
         # Rows wider than the pieces the library colours a row in.
-        for width in (1023, 1024, 1025, 1026, 2051):
-            for join in (0, 1):
+        # (packed as they are coloured, and, of an odd height, not)
+        for width in (1035, 1036, 1037, 1038, 2073, 2074):
+            for join, height in ((0, 2), (1, 2), (1, 3)):
                 n += 1
-                dots = random_dots(rng, width, 2)
+                dots = random_dots(rng, width, height)
                 src = os.path.join(work, f"dots{n}.raw")
                 with open(src, "wb") as f:
                     f.write(dots)
                 for blur in (0, 1):
                     out = os.path.join(work, f"colour{n}-{blur}.bmp")
-                    jobs.append(f"colour {src} {width} 2 {join} {blur} {out}")
-                    expected[out] = ("colour", [], [c & 15 for c in colour(dots, width, 2, join, blur)])
+                    jobs.append(f"colour {src} {width} {height} {join} {blur} {out}")
+                    expected[out] = ("colour", [], [c & 15 for c in colour(dots, width, height, join, blur)])
 
         job_file = os.path.join(work, "jobs.txt")
         with open(job_file, "w") as f:
