@@ -3,10 +3,14 @@
 #include "output.hpp"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -102,6 +106,109 @@ __attribute__((format(printf, 1, 2))) void prompt_text(const char* format, ...)
         }
     }
     va_end(again);
+}
+
+// ------------------------------------------------------------------ earlier files
+
+// The thread of `releases`: closes the descriptors handed to it, oldest first, until it is
+// asked to stop (when its record goes) and none is left.
+void close_released(std::stop_token stop, file_releases& releases)
+{
+    std::unique_lock<std::mutex> hold(releases.lock);
+    for (;;) {
+        if (!releases.changed.wait(hold, stop, [&] { return releases.count > 0; })) return;
+        const int fd = releases.waiting[0];
+        std::copy(releases.waiting + 1, releases.waiting + releases.count, releases.waiting);
+        --releases.count;
+        releases.closing = true;
+        hold.unlock();
+        ::close(fd);
+        hold.lock();
+        releases.closing = false;
+        releases.changed.notify_all();
+    }
+}
+
+// Lets the earlier file `fd` go: on the thread of out.releases, or here when no thread can
+// be had.
+void release_later(output_file& out, int fd)
+{
+    try {
+        if (!out.releases) {
+            auto releases = std::make_unique<file_releases>();
+            // The thread takes no signals: they reach the run's own thread, whose new file
+            // the handler removes.
+            sigset_t all, before;
+            sigfillset(&all);
+            ::pthread_sigmask(SIG_BLOCK, &all, &before);
+            try {
+                releases->worker = std::jthread(close_released, std::ref(*releases));
+            } catch (const std::exception&) {
+                ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+                throw;
+            }
+            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+            out.releases = std::move(releases);
+        }
+    } catch (const std::exception&) {
+        ::close(fd);
+        return;
+    }
+    file_releases& releases = *out.releases;
+    try {
+        std::unique_lock<std::mutex> hold(releases.lock);
+        releases.changed.wait(hold, [&] { return releases.count < file_releases::capacity; });
+        releases.waiting[releases.count++] = fd;
+        releases.changed.notify_all();
+    } catch (const std::exception&) {
+        ::close(fd);
+    }
+}
+
+// Waits until every earlier file handed on is closed, and so its space free. False when
+// none was waiting.
+bool wait_for_releases(output_file& out)
+{
+    if (!out.releases) return false;
+    file_releases& releases = *out.releases;
+    try {
+        std::unique_lock<std::mutex> hold(releases.lock);
+        const bool pending = releases.count > 0 || releases.closing;
+        releases.changed.wait(hold, [&] { return releases.count == 0 && !releases.closing; });
+        return pending;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Whether the earlier file `fd` may stay open while a new file is renamed over it: on the
+// usual local file systems the rename only unlinks it. Network file systems rename an open
+// file aside, or refuse the rename.
+bool keeps_open_through_rename(int fd)
+{
+    struct statfs where;
+    if (fd < 0 || ::fstatfs(fd, &where) != 0) return false;
+    switch (static_cast<unsigned long>(where.f_type)) {
+    case EXT4_SUPER_MAGIC: case XFS_SUPER_MAGIC: case BTRFS_SUPER_MAGIC: case TMPFS_MAGIC: case F2FS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether a failure may pass once the earlier files are closed and their space free.
+bool out_of_space(int error) { return error == ENOSPC || error == EDQUOT; }
+
+// Writes `size` bytes to the stream; on a full disk once more after the earlier files are
+// let go. False when they cannot all be written.
+bool write_all(output_file& out, const uint8_t* bytes, size_t size)
+{
+    size_t done = std::fwrite(bytes, 1, size, out.stream);
+    if (done < size && out_of_space(errno) && wait_for_releases(out)) {
+        std::clearerr(out.stream);
+        done += std::fwrite(bytes + done, 1, size - done, out.stream);
+    }
+    return done == size;
 }
 
 // ------------------------------------------------------------------ new files
@@ -410,6 +517,7 @@ int open_output_file(output_file& out, const char* path, bool overwrite)
     int fd = -1;
     try {
         fd = create_new_file(out);
+        if (fd < 0 && out_of_space(errno) && wait_for_releases(out)) fd = create_new_file(out);
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;
     }
@@ -424,9 +532,10 @@ int open_output_file(output_file& out, const char* path, bool overwrite)
         return 0;
     }
     out.how = !exists || (single && keep_identity(fd, out.target_fd, target)) ? replacement::by_rename : replacement::by_copy;
-    // The earlier file is let go before the rename, so that the rename frees it (a refused
-    // rename opens it again for the copy).
-    if (out.how == replacement::by_rename) close_target(out);
+    // On a local file system the earlier file stays open: after the rename it is let go on
+    // the releases' thread (a refused rename copies into it). Elsewhere it is let go first,
+    // so that the rename frees it (a refused rename opens it again for the copy).
+    if (out.how == replacement::by_rename && !keeps_open_through_rename(out.target_fd)) close_target(out);
     out.stream = ::fdopen(fd, "wb");
     if (out.stream) std::setvbuf(out.stream, nullptr, _IONBF, 0);
     if (!out.stream) {
@@ -454,7 +563,7 @@ uint8_t* reserve_output(output_file& out, size_t bytes)
         // Hand on the whole blocks; the last partial block moves to the front.
         const size_t whole = out.used / output_block_bytes * output_block_bytes;
         if (whole > 0) {
-            if (std::fwrite(out.buffer.get(), 1, whole, out.stream) != whole) {
+            if (!write_all(out, out.buffer.get(), whole)) {
                 out.failed = true;
                 return nullptr;
             }
@@ -472,8 +581,7 @@ uint8_t* reserve_output(output_file& out, size_t bytes)
 
 int flush_output(output_file& out)
 {
-    if (!out.failed && out.used > 0 && std::fwrite(out.buffer.get(), 1, out.used, out.stream) != out.used)
-        out.failed = true;
+    if (!out.failed && out.used > 0 && !write_all(out, out.buffer.get(), out.used)) out.failed = true;
     out.used = 0;
     return out.failed ? -1 : 0;
 }
@@ -494,6 +602,10 @@ int close_output_file(output_file& out)
     bool kept = false;
     if (!out.failed) {
         const int renamed = out.how == replacement::by_rename ? rename_into_place(out, fd) : 1;
+        if (renamed == 0 && out.target_fd >= 0) {
+            release_later(out, out.target_fd);
+            out.target_fd = -1;
+        }
         if (renamed < 0) {
             out.failed = true;
         } else if (renamed > 0 && !copy_into_target(out, fd)) {

@@ -5,7 +5,8 @@
 //   - a new file, or a regular file with a single link whose owner, group and extended
 //     attributes the new file can keep: the map is written to a new file in the same
 //     directory (unnamed where the file system allows it, so that no signal can leave it
-//     behind) and put in place of the target by a rename once it is complete;
+//     behind) and put in place of the target by a rename once it is complete (on the
+//     usual local file systems the earlier file is then closed on a thread of its own);
 //   - any other regular file (more links, an owner or attributes that cannot be kept, a
 //     symbolic link to it, or a refused rename): the map is written to a new file first and
 //     then copied into the target, which keeps its identity;
@@ -15,11 +16,15 @@
 // while the map is written never touches the target.
 #pragma once
 
+#include <condition_variable>
+#include <stop_token>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // How the written file becomes the target.
@@ -27,6 +32,20 @@ enum class replacement {
     in_place,   // the stream is the target itself
     by_rename,  // a new file, renamed (or linked) over the target when complete
     by_copy,    // a new file, copied into the target when complete
+};
+
+// Earlier files that a rename replaced, let go on a thread of their own. A file system frees
+// a replaced file's blocks when its last descriptor is closed, and on a disk that discards
+// freed blocks at once that close waits for the device; meanwhile the run draws the next
+// map. At most `capacity` descriptors wait their turn.
+struct file_releases {
+    static constexpr size_t capacity = 4;
+    std::mutex lock;
+    std::condition_variable_any changed;
+    int waiting[capacity] = {};
+    size_t count = 0;      // descriptors waiting to be closed
+    bool closing = false;  // the thread is closing one
+    std::jthread worker;   // last, so that it closes what is left and ends first
 };
 
 struct output_file {
@@ -43,6 +62,7 @@ struct output_file {
     size_t capacity = 0;
     size_t used = 0;
     bool failed = false;           // a write failed
+    std::unique_ptr<file_releases> releases;  // made when a rename first replaces a file
 };
 
 // Bytes handed on at a time: a map of up to this size reaches its file in one write. The

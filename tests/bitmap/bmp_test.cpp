@@ -2,6 +2,7 @@
 // corruption sweep over the reader.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "bitmap/bitmap.hpp"
@@ -207,6 +208,38 @@ TEST(OutputFile, PiecesOfEverySize)
     EXPECT_EQ(reserve_output(out, 1), nullptr);
     EXPECT_EQ(flush_output(out), -1);
     std::fclose(full);
+}
+
+// Files replaced by a rename are let go behind the run, a few at a time, and every one of
+// them by the time the output is done with.
+TEST(OutputFile, ReplacedFilesAreLetGo)
+{
+    const auto deleted_but_open = [] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            if (std::filesystem::read_symlink(entry.path(), error).string().ends_with(" (deleted)")) ++count;
+        }
+        return count;
+    };
+    const int before = deleted_but_open();
+    scratch_dir dir;
+    {
+        output_file out;
+        for (uint8_t round = 0; round < 2; ++round) {
+            for (int i = 0; i < 12; ++i) {
+                ASSERT_EQ(open_output_file(out, (dir / std::to_string(i)).c_str(), true), 0);
+                uint8_t* room = reserve_output(out, 3);
+                ASSERT_NE(room, nullptr);
+                std::memset(room, round, 3);
+                commit_output(out, 3);
+                ASSERT_EQ(close_output_file(out), 0);
+                EXPECT_LE(deleted_but_open() - before, static_cast<int>(file_releases::capacity) + 1);
+            }
+        }
+    }
+    EXPECT_EQ(deleted_but_open(), before);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(read_file(dir / std::to_string(i)), std::vector<uint8_t>(3, 1)) << i;
 }
 
 TEST(BitmapHeader, MakeRefusesUnsupportedBitCounts)
