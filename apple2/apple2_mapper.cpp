@@ -173,8 +173,10 @@ int run_apple2_settlement_mapper(int argc, char** argv)
         job.view.hour = default_placement_hour;
         job.hour_in_names = false;
     }
-    std::vector<uint8_t> band;  // one row of tiles drawn as dots
-    if (rendered && allocate_buffer(band, run.image.width * static_cast<size_t>(run.pictures.tile_height)) < 0) return 1;
+    // The 16-colour renderings colour each row of tiles as it is drawn, as dots into `band`.
+    const bool banded = rendered && rendering != level_rendering::television;
+    std::vector<uint8_t> band;
+    if (banded && allocate_buffer(band, run.image.width * static_cast<size_t>(run.pictures.tile_height)) < 0) return 1;
     std::string name;
     for (int group = 0; group < settlement_group_count; ++group) {
         if (!(settings.settlement.groups & (1u << group))) continue;
@@ -200,7 +202,7 @@ int run_apple2_settlement_mapper(int argc, char** argv)
                 describe_map_image(run.image, sheet, level_size);
                 run.image.pixels.resize(level_pixels);
             }
-            if (rendered && rendering != level_rendering::television) {
+            if (banded) {
                 draw_coloured_level(job, slot, band, rendering == level_rendering::blurred_colours);
             } else {
                 draw_settlement_slot(job, slot);

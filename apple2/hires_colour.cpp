@@ -115,11 +115,15 @@ void make_tv_tables(tv_tables& tables)
     }
 }
 
+// What a marker at column 0 becomes: the row's last pixel (as it stands, since column 0 is
+// resolved first) with join-ends, else 0.
+uint8_t first_marker_value(const uint8_t* row, size_t width, bool join_ends) { return join_ends ? row[width - 1] : 0; }
+
 // At columns that are multiples of 14 a marker takes the value of the pixel to its left;
-// at column 0 the row's last pixel with join-ends, else 0.
+// at column 0 see first_marker_value.
 void resolve_markers(uint8_t* row, size_t width, bool join_ends)
 {
-    if (row[0] == marker) row[0] = join_ends ? row[width - 1] : 0;
+    if (row[0] == marker) row[0] = first_marker_value(row, width, join_ends);
     // Without a branch (whether a byte has a marker follows no pattern): `is_marker` is 1 for
     // the marker 255 and 0 for any other pixel.
     for (size_t x = marker_spacing; x < width; x += marker_spacing) {
@@ -129,14 +133,22 @@ void resolve_markers(uint8_t* row, size_t width, bool join_ends)
     }
 }
 
+// The column that dot j of a row stands for, j up to two columns beyond either end: beyond
+// them the column at the other end with join-ends, else -1 (an unlit dot).
+long dot_column(size_t width, long j, bool join_ends)
+{
+    const long w = static_cast<long>(width);
+    if (j >= 0 && j < w) return j;
+    if (!join_ends) return -1;
+    j %= w;
+    return j < 0 ? j + w : j;
+}
+
 // Dot j of a row, j up to two columns beyond either end: 1 when lit.
 unsigned dot_beyond(const uint8_t* row, size_t width, long j, bool join_ends)
 {
-    const long w = static_cast<long>(width);
-    if (j >= 0 && j < w) return row[j] != 0;
-    if (!join_ends) return 0;
-    j %= w;
-    return row[j < 0 ? j + w : j] != 0;
+    const long column = dot_column(width, j, join_ends);
+    return column >= 0 && row[column] != 0;
 }
 
 // Writes the five-dot window of every column of `row` (width > 0) into `windows`.
@@ -235,20 +247,15 @@ void colour_row_pair(uint8_t* l, const uint8_t* row, uint8_t before, uint8_t* ou
     }
 }
 
-// Dot j of a row (j from -2 to width + 1) as the markers leave it: 0xFF when lit. Beyond
-// the ends the dots are unlit, or with join-ends those of the other end. A marker takes
-// the pixel to its left; at column 0 the row's last pixel with join-ends (as it stands,
-// since column 0 is resolved first), else 0.
+// Dot j of a row (j from -2 to width + 1, as dot_beyond takes it) as resolve_markers would
+// leave it: 0xFF when lit.
 uint8_t resolved_dot(const uint8_t* row, size_t width, long j, bool join_ends)
 {
-    const long w = static_cast<long>(width);
-    if (j < 0 || j >= w) {
-        if (!join_ends) return 0;
-        j %= w;
-        if (j < 0) j += w;
-    }
-    uint8_t pixel = row[j];
-    if (pixel == marker && j % static_cast<long>(marker_spacing) == 0) pixel = j > 0 ? row[j - 1] : join_ends ? row[w - 1] : 0;
+    const long column = dot_column(width, j, join_ends);
+    if (column < 0) return 0;
+    uint8_t pixel = row[column];
+    if (pixel == marker && column % static_cast<long>(marker_spacing) == 0)
+        pixel = column > 0 ? row[column - 1] : first_marker_value(row, width, join_ends);
     return pixel ? 0xFF : 0;
 }
 
@@ -265,7 +272,7 @@ void colour_pair(uint8_t* row, size_t width, bool join_ends, bool blur, uint8_t*
                                resolved_dot(row, width, w, join_ends), resolved_dot(row, width, w + 1, join_ends)};
     l[0] = beyond[0];
     l[1] = beyond[1];
-    uint8_t before = join_ends && row[width - 1] ? 0xFF : 0;  // what a marker at column 0 becomes
+    uint8_t before = first_marker_value(row, width, join_ends) ? 0xFF : 0;
     for (size_t start = 0; start < width;) {
         const size_t count = std::min(colour_piece, width - start);
         const size_t end = start + count;

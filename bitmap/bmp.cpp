@@ -239,8 +239,7 @@ int write_bitmap_to(output_file& out, const bitmap_header& header, const palette
         const uint8_t* row = pixels + row_bytes * y;
         if (stored_form)
             std::memcpy(room, row, stride);
-        else if (packed_valid && out.used == packed_at + stride &&
-                 std::memcmp(row, row + row_bytes, row_bytes) == 0)
+        else if (packed_valid && out.used == packed_at + stride && std::memcmp(row, row + row_bytes, row_bytes) == 0)
             std::memcpy(room, out.buffer.get() + packed_at, stride);
         else
             store_pixel_row(room, row, width, bit_count, stride);

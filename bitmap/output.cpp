@@ -129,28 +129,30 @@ void close_released(std::stop_token stop, file_releases& releases)
     }
 }
 
+// Starts the thread of out.releases unless it runs. The thread takes no signals: they
+// reach the run's own thread, whose new file the handler removes. False when no thread can
+// be had.
+bool start_releases(output_file& out)
+{
+    if (out.releases) return true;
+    sigset_t all, before;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &before);
+    try {
+        auto releases = std::make_unique<file_releases>();
+        releases->worker = std::jthread(close_released, std::ref(*releases));
+        out.releases = std::move(releases);
+    } catch (const std::exception&) {
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return out.releases != nullptr;
+}
+
 // Lets the earlier file `fd` go: on the thread of out.releases, or here when no thread can
 // be had.
 void release_later(output_file& out, int fd)
 {
-    try {
-        if (!out.releases) {
-            auto releases = std::make_unique<file_releases>();
-            // The thread takes no signals: they reach the run's own thread, whose new file
-            // the handler removes.
-            sigset_t all, before;
-            sigfillset(&all);
-            ::pthread_sigmask(SIG_BLOCK, &all, &before);
-            try {
-                releases->worker = std::jthread(close_released, std::ref(*releases));
-            } catch (const std::exception&) {
-                ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-                throw;
-            }
-            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-            out.releases = std::move(releases);
-        }
-    } catch (const std::exception&) {
+    if (!start_releases(out)) {
         ::close(fd);
         return;
     }

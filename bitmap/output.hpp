@@ -17,12 +17,12 @@
 #pragma once
 
 #include <condition_variable>
-#include <stop_token>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
